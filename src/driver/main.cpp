@@ -1,0 +1,3 @@
+#include "driver.h"
+
+int main(int argc, char** argv) { return domlp::domlp_main(argc, argv); }

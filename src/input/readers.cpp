@@ -1,0 +1,179 @@
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <memory>
+
+#include "input.h"
+
+namespace domlp {
+
+namespace {
+
+// Declared counts only size the first allocation; a bogus count must not
+// make the reader ask for gigabytes up front.
+constexpr int kMaxReserve = 1 << 20;
+
+struct file_closer {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using file_ptr = std::unique_ptr<FILE, file_closer>;
+
+file_ptr open_input(const std::string& file) {
+  file_ptr f(std::fopen(file.c_str(), "r"));
+  if (!f) std::fprintf(stderr, "cannot open '%s': %s\n", file.c_str(), std::strerror(errno));
+  return f;
+}
+
+int read_failed(const line_reader& r, const std::string& file) {
+  std::fprintf(stderr, "error reading '%s': %s\n", file.c_str(), std::strerror(r.error()));
+  return 1;
+}
+
+bool is_delim(char c, std::string_view delims) { return delims.find(c) != std::string_view::npos; }
+
+// Next token of `s` from `pos`, skipping leading delimiters; empty at the end.
+std::string_view next_token(std::string_view s, size_t& pos, std::string_view delims) {
+  while (pos < s.size() && is_delim(s[pos], delims)) ++pos;
+  size_t start = pos;
+  while (pos < s.size() && !is_delim(s[pos], delims)) ++pos;
+  return s.substr(start, pos - start);
+}
+
+constexpr std::string_view kPairDelims = "\t\n\r ";
+constexpr std::string_view kDomDelims = " \t\r\n";
+
+}  // namespace
+
+int read_count(FILE* f, const std::string& file, int& count) {
+  line_reader r(f);
+  std::string_view line;
+  bool got = r.next(line);
+  if (r.failed()) return read_failed(r, file);
+  size_t x = 0;
+  while (got && x < line.size() && (line[x] == ' ' || line[x] == '\t')) ++x;
+  if (got && x < line.size() && line[x] == '+') ++x;
+  long long v = 0;
+  size_t digits = 0;
+  while (got && x < line.size() && line[x] >= '0' && line[x] <= '9' && v <= INT_MAX) {
+    v = v * 10 + (line[x++] - '0');
+    ++digits;
+  }
+  if (!digits || v > INT_MAX) {
+    std::fprintf(stderr,
+                 "'%s': the first line must begin with the number of lines that follow "
+                 "(a non-negative integer)\n",
+                 file.c_str());
+    return 1;
+  }
+  count = static_cast<int>(v);
+  return 0;
+}
+
+int readprotint_stream(node_table& t, pair_set& s, FILE* f, const std::string& file) {
+  line_reader r(f);
+  std::string_view line;
+  s.item.reserve(static_cast<size_t>(std::min(std::max(s.n, 0), kMaxReserve)));
+  r.next(line);  // the count line
+  while (r.next(line)) {
+    size_t pos = 0;
+    std::string_view a = next_token(line, pos, kPairDelims);
+    std::string_view b = next_token(line, pos, kPairDelims);
+    if (b.empty()) {
+      if (!a.empty())
+        std::fprintf(stderr, "warning: %s:%ld: fewer than two protein names, line skipped\n",
+                     file.c_str(), r.line_no());
+      continue;
+    }
+    if (s.item.size() >= static_cast<size_t>(INT_MAX)) {
+      std::fprintf(stderr, "'%s': too many pairs\n", file.c_str());
+      return 1;
+    }
+    pair p;
+    p.i = add_prot(t, a);
+    p.j = add_prot(t, b);
+    p.prob = 1.0;
+    s.item.push_back(p);
+  }
+  if (r.failed()) return read_failed(r, file);
+  t.nprot = static_cast<int>(t.prot.size());
+  s.n = static_cast<int>(s.item.size());
+  std::printf("Total proteins: %d\n", t.nprot);
+  std::printf("Total protein pairs: %d\n", s.n);
+  return 0;
+}
+
+int readprotint(node_table& t, pair_set& s, const std::string& file) {
+  file_ptr f = open_input(file);
+  if (!f) return 1;
+  return readprotint_stream(t, s, f.get(), file);
+}
+
+int creat_domprot_stream(node_table& t, FILE* f, const std::string& file) {
+  line_reader r(f);
+  std::string_view line;
+  t.dom.reserve(static_cast<size_t>(std::min(std::max(t.ndom, 0), kMaxReserve)));
+  r.next(line);  // the count line
+  while (r.next(line)) {
+    // The domain name runs from after any leading colons to the next colon;
+    // a line without that colon names no protein.
+    size_t start = line.find_first_not_of(':');
+    if (start == std::string_view::npos) continue;
+    size_t colon = line.find(':', start);
+    if (colon == std::string_view::npos) continue;
+    node d;
+    size_t pos = colon + 1;
+    for (std::string_view tok; !(tok = next_token(line, pos, kDomDelims)).empty();) {
+      int q = find_prot(t, tok);
+      if (q < 0) continue;
+      d.member_names.emplace_back(tok);
+      d.member.push_back(q);
+    }
+    if (d.member.empty()) continue;
+    if (t.dom.size() >= static_cast<size_t>(INT_MAX)) {
+      std::fprintf(stderr, "'%s': too many domains\n", file.c_str());
+      return 1;
+    }
+    d.name.assign(line.substr(start, colon - start));
+    d.n = static_cast<int>(d.member.size());
+    t.dom.push_back(std::move(d));
+  }
+  if (r.failed()) return read_failed(r, file);
+  t.ndom = static_cast<int>(t.dom.size());
+  std::printf("domain number: %d\n", t.ndom);
+  // Link proteins to domains in domain order, so that every protein's domain
+  // list is non-decreasing and a protein listed twice is linked twice.
+  for (int d = 0; d < t.ndom; ++d) {
+    for (int q : t.dom[d].member) {
+      t.prot[q].member.push_back(d);
+      ++t.prot[q].n;
+    }
+  }
+  return 0;
+}
+
+int creat_domprot(node_table& t, const std::string& file) {
+  file_ptr f = open_input(file);
+  if (!f) return 1;
+  return creat_domprot_stream(t, f.get(), file);
+}
+
+int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
+             const std::string& obs_file, const std::string& dom_file,
+             const std::string& test_file) {
+  // Every count line is checked before anything is read, so that a bad file
+  // stops the run before any output.
+  const std::string* files[3] = {&obs_file, &dom_file, &test_file};
+  int* counts[3] = {&obs.n, &t.ndom, &test.n};
+  for (int x = 0; x < 3; ++x) {
+    file_ptr f = open_input(*files[x]);
+    if (!f || read_count(f.get(), *files[x], *counts[x])) return 1;
+  }
+  t.prot.reserve(static_cast<size_t>(std::min(obs.n, kMaxReserve / 2)) * 2);
+  t.prot_by_name.reserve(static_cast<size_t>(std::min(obs.n, kMaxReserve / 2)) * 2);
+  t.nprot = 0;
+  if (readprotint(t, obs, obs_file)) return 1;
+  if (readprotint(t, test, test_file)) return 1;
+  return creat_domprot(t, dom_file);
+}
+
+}  // namespace domlp

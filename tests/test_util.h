@@ -1,0 +1,75 @@
+// Helpers shared by the tests: scratch directories, running the program,
+// stand-in solvers and in-memory streams.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace domlp_test {
+
+// A fresh directory, removed with everything in it at the end of the test.
+class temp_dir {
+ public:
+  temp_dir();
+  ~temp_dir();
+  temp_dir(const temp_dir&) = delete;
+  temp_dir& operator=(const temp_dir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  void write(const std::string& name, const std::string& content) const;
+  std::string read(const std::string& name) const;
+  bool exists(const std::string& name) const;
+  // Names of the entries in the directory, sorted.
+  std::vector<std::string> list() const;
+
+ private:
+  std::string path_;
+};
+
+struct run_result {
+  int status = -1;  // exit status, or 128 + signal number
+  std::string out;
+  std::string err;
+};
+
+struct run_options {
+  std::string cwd;          // working directory of the run
+  std::string path_prefix;  // directory put first on PATH (a stand-in glpsol)
+  bool no_system_path = false;  // PATH is only path_prefix (glpsol missing)
+  long fsize_limit = -1;    // RLIMIT_FSIZE in bytes, SIGXFSZ ignored, when >= 0
+};
+
+// Runs the program built beside the tests with `args`.
+run_result run_domlp(const std::vector<std::string>& args, const run_options& opt);
+
+// Writes an executable stand-in `glpsol` shell script into `dir` (its body
+// follows "#!/bin/sh"); returns the directory to put first on PATH.
+std::string fake_glpsol(const temp_dir& dir, const std::string& body);
+
+// Reads a whole file; empty when it cannot be read.
+std::string slurp(const std::string& path);
+
+// A stream over `text`, for the readers; closed by the caller.
+FILE* mem_in(const std::string& text);
+
+// Collects what is written to a stream.
+class mem_out {
+ public:
+  mem_out();
+  ~mem_out();
+  FILE* stream() const { return f_; }
+  // Closes the stream and returns the text written.
+  std::string text();
+
+ private:
+  FILE* f_ = nullptr;
+  char* buf_ = nullptr;
+  size_t len_ = 0;
+};
+
+// The data files of the source tree's test fixtures.
+std::string data_file(const std::string& name);
+
+}  // namespace domlp_test
