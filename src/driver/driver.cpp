@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
 
 #include "input/input.h"
@@ -206,6 +207,9 @@ int domlp_main(int argc, char** argv) {
     return run(a);
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "out of memory\n");
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
     return 1;
   }
 }
