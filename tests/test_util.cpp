@@ -93,7 +93,7 @@ run_result run_domlp(const std::vector<std::string>& args, const run_options& op
     if (in < 0 || out < 0 || err < 0) _exit(126);
     dup2(in, 0);
     dup2(out, 1);
-    dup2(err, 2);
+    dup2(opt.merge_stderr ? out : err, 2);
     if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0) _exit(126);
     if (opt.fsize_limit >= 0) {
       signal(SIGXFSZ, SIG_IGN);

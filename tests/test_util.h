@@ -39,6 +39,7 @@ struct run_options {
   std::string path_prefix;  // directory put first on PATH (a stand-in glpsol)
   bool no_system_path = false;  // PATH is only path_prefix (glpsol missing)
   long fsize_limit = -1;    // RLIMIT_FSIZE in bytes, SIGXFSZ ignored, when >= 0
+  bool merge_stderr = false;  // stderr goes to the stdout file (result in `out`)
 };
 
 // Runs the program built beside the tests with `args`.
