@@ -180,6 +180,9 @@ int run(const run_args& a) {
   construct_dint(t, obs, dint);
 
   std::string lp = lp_name(a);
+  // The count lines go out first, so that a log holding both streams shows
+  // them in the order they were printed (a write error shows at the end).
+  std::fflush(stdout);
   std::fprintf(stderr, "writing %s\n", lp.c_str());
   if (LP_out(t, obs, dint, lp, a.frac)) return 1;
 
