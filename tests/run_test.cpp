@@ -104,6 +104,21 @@ TEST(RunExamples, CountsLpTextAndPredictions) {
   EXPECT_NE(d.read("obs.txt.0.100000.out").find("Status:     OPTIMAL"), std::string::npos);
 }
 
+// Domain lines without a colon, without a known protein or with only leading
+// colons take no index, so the two kept ones are numbered 0 and 1.
+TEST(RunExamples, DomainLineRulesShapeTheLp) {
+  temp_dir d;
+  write_inputs(d, {"1\nA B\n", "5\nPF1:A B X\nPF2 A B\nPF3:X Y\nPF4 : A\n:A B\n", "2\nA B\nB A\n"});
+  run_result r = run_default(d);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(starts_with(r.out, count_lines(2, 1, 2, 2, 2, 2))) << r.out;
+  // A is in domains {0, 1}, B in {0}: x(0,0), then (1,0) written as x(0,1).
+  EXPECT_EQ(d.read("obs.txt.0.100000.lp"),
+            "\nMinimize\nobj: + x(0,0) + x(0,1)\n\nSubject To\n"
+            "r(2): + x(0,0) + x(0,1) +e(0) >= 1.000\nr(3): +e(0)<=0\nEnd\n");
+  EXPECT_EQ(d.read("test.txt.0.100000.pint"), "A\tB\nB\tA\n");
+}
+
 // glpsol reads the LP text with the wraps after every eighth term: eight
 // objective terms leave two empty lines before "Subject To", eight slacks put
 // the bound on a line of its own, and ten covering rows at 0.7 allow 6.
