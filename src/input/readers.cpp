@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "input.h"
 
@@ -42,10 +43,8 @@ std::string_view next_token(std::string_view s, size_t& pos, std::string_view de
 constexpr std::string_view kPairDelims = "\t\n\r ";
 constexpr std::string_view kDomDelims = " \t\r\n";
 
-}  // namespace
-
-int read_count(FILE* f, const std::string& file, int& count) {
-  line_reader r(f);
+// The count line from `r`, which is left at the first data line.
+int count_from(line_reader& r, const std::string& file, int& count) {
   std::string_view line;
   bool got = r.next(line);
   if (r.failed()) return read_failed(r, file);
@@ -69,11 +68,10 @@ int read_count(FILE* f, const std::string& file, int& count) {
   return 0;
 }
 
-int readprotint_stream(node_table& t, pair_set& s, FILE* f, const std::string& file) {
-  line_reader r(f);
+// The pair lines from `r`, which stands after the count line.
+int pairs_from(node_table& t, pair_set& s, line_reader& r, const std::string& file) {
   std::string_view line;
   s.item.reserve(static_cast<size_t>(std::min(std::max(s.n, 0), kMaxReserve)));
-  r.next(line);  // the count line
   while (r.next(line)) {
     size_t pos = 0;
     std::string_view a = next_token(line, pos, kPairDelims);
@@ -102,17 +100,32 @@ int readprotint_stream(node_table& t, pair_set& s, FILE* f, const std::string& f
   return 0;
 }
 
+}  // namespace
+
+int read_count(FILE* f, const std::string& file, int& count) {
+  line_reader r(f);
+  return count_from(r, file, count);
+}
+
+int readprotint_stream(node_table& t, pair_set& s, FILE* f, const std::string& file) {
+  line_reader r(f);
+  std::string_view line;
+  r.next(line);  // the count line
+  return pairs_from(t, s, r, file);
+}
+
 int readprotint(node_table& t, pair_set& s, const std::string& file) {
   file_ptr f = open_input(file);
   if (!f) return 1;
   return readprotint_stream(t, s, f.get(), file);
 }
 
-int creat_domprot_stream(node_table& t, FILE* f, const std::string& file) {
-  line_reader r(f);
+namespace {
+
+// The domain lines from `r`, which stands after the count line.
+int domains_from(node_table& t, line_reader& r, const std::string& file) {
   std::string_view line;
   t.dom.reserve(static_cast<size_t>(std::min(std::max(t.ndom, 0), kMaxReserve)));
-  r.next(line);  // the count line
   while (r.next(line)) {
     // The domain name runs from after any leading colons to the next colon;
     // a line without that colon names no protein.
@@ -151,6 +164,15 @@ int creat_domprot_stream(node_table& t, FILE* f, const std::string& file) {
   return 0;
 }
 
+}  // namespace
+
+int creat_domprot_stream(node_table& t, FILE* f, const std::string& file) {
+  line_reader r(f);
+  std::string_view line;
+  r.next(line);  // the count line
+  return domains_from(t, r, file);
+}
+
 int creat_domprot(node_table& t, const std::string& file) {
   file_ptr f = open_input(file);
   if (!f) return 1;
@@ -161,19 +183,26 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
              const std::string& obs_file, const std::string& dom_file,
              const std::string& test_file) {
   // Every count line is checked before anything is read, so that a bad file
-  // stops the run before any output.
+  // stops the run before any output. Each file is opened once and read on
+  // from its count line: a pipe or a process substitution cannot be read a
+  // second time.
   const std::string* files[3] = {&obs_file, &dom_file, &test_file};
   int* counts[3] = {&obs.n, &t.ndom, &test.n};
+  file_ptr f[3];
+  std::vector<line_reader> r;
+  r.reserve(3);
   for (int x = 0; x < 3; ++x) {
-    file_ptr f = open_input(*files[x]);
-    if (!f || read_count(f.get(), *files[x], *counts[x])) return 1;
+    f[x] = open_input(*files[x]);
+    if (!f[x]) return 1;
+    r.emplace_back(f[x].get());
+    if (count_from(r[static_cast<size_t>(x)], *files[x], *counts[x])) return 1;
   }
   t.prot.reserve(static_cast<size_t>(std::min(obs.n, kMaxReserve / 2)) * 2);
   t.prot_by_name.reserve(static_cast<size_t>(std::min(obs.n, kMaxReserve / 2)) * 2);
   t.nprot = 0;
-  if (readprotint(t, obs, obs_file)) return 1;
-  if (readprotint(t, test, test_file)) return 1;
-  return creat_domprot(t, dom_file);
+  if (pairs_from(t, obs, r[0], obs_file)) return 1;
+  if (pairs_from(t, test, r[2], test_file)) return 1;
+  return domains_from(t, r[1], dom_file);
 }
 
 }  // namespace domlp
