@@ -1,0 +1,691 @@
+// End-to-end runs against bad input, a broken disk and a broken solver: each
+// checks the exit status, the message and exactly what is left on disk.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "test_util.h"
+
+using namespace domlp_test;
+
+namespace {
+
+// A small valid run: A, B, C carry domains, E does not.
+const std::string kObs = "3\nA B\nB C\nA C\n";
+const std::string kDom = "3\nD0:A\nD1:B C\nD2:A C\n";
+const std::string kTest = "2\nA C\nC E\n";
+const std::string kPredicted = "A\tC\nC\tE\n";
+
+const std::vector<std::string> kArgs = {"obs.txt", "dom.txt", "test.txt", "0.1"};
+const std::string kLp = "obs.txt.0.100000.lp";
+const std::string kOut = "obs.txt.0.100000.out";
+const std::string kPint = "test.txt.0.100000.pint";
+const std::string kWriting = "writing " + kLp + "\n";
+
+const std::string kCountMsg =
+    "': the first line must begin with the number of lines that follow (a non-negative integer)\n";
+
+struct inputs {
+  std::string obs = kObs;
+  std::string dom = kDom;
+  std::string test = kTest;
+};
+
+void write_inputs(const temp_dir& d, const inputs& in) {
+  d.write("obs.txt", in.obs);
+  d.write("dom.txt", in.dom);
+  d.write("test.txt", in.test);
+}
+
+run_result run_in(const temp_dir& d, const std::vector<std::string>& args,
+                  const std::string& path_prefix = "", bool no_system_path = false,
+                  long fsize_limit = -1) {
+  run_options o;
+  o.cwd = d.path();
+  o.path_prefix = path_prefix;
+  o.no_system_path = no_system_path;
+  o.fsize_limit = fsize_limit;
+  return run_domlp(args, o);
+}
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+const std::vector<std::string> kInputs = {"dom.txt", "obs.txt", "test.txt"};
+
+std::vector<std::string> inputs_and(std::vector<std::string> more) {
+  more.insert(more.end(), kInputs.begin(), kInputs.end());
+  return sorted(more);
+}
+
+bool starts_with(const std::string& s, const std::string& p) {
+  return s.compare(0, p.size(), p) == 0;
+}
+bool ends_with(const std::string& s, const std::string& p) {
+  return s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
+}
+
+// Deterministic bytes of every value except 'A'..'E', so that no token of it
+// can be the name of one of the proteins above.
+std::string garbage(size_t n, uint32_t seed) {
+  std::string s;
+  uint32_t x = seed;
+  for (size_t k = 0; k < n; ++k) {
+    x = x * 1664525u + 1013904223u;
+    char c = static_cast<char>(x >> 24);
+    if (c >= 'A' && c <= 'E') c = static_cast<char>(c + 32);
+    s += c;
+  }
+  return s;
+}
+
+// Whether file permissions stop this process (they do not for root).
+bool permissions_bind(const temp_dir& d) {
+  std::string probe = d.file("perm-probe");
+  ::mkdir(probe.c_str(), 0555);
+  int fd = ::open((probe + "/f").c_str(), O_WRONLY | O_CREAT, 0644);
+  bool binds = fd < 0;
+  if (fd >= 0) ::close(fd);
+  ::unlink((probe + "/f").c_str());
+  ::rmdir(probe.c_str());
+  return binds;
+}
+
+// A stand-in glpsol that hands the option probe to the real glpsol and runs
+// `action` for the solve, with $out holding the report name and "$@" the
+// words it was given. `${PATH#*:}` is the search path without the stand-in.
+std::string stand_in(const temp_dir& bin, const std::string& action) {
+  return fake_glpsol(bin,
+                     "out=\nprev=\n"
+                     "for a in \"$@\"; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
+                     "if [ -z \"$out\" ]; then PATH=${PATH#*:}; exec glpsol \"$@\"; fi\n" +
+                         action);
+}
+
+// A stand-in that copies `report` (kept beside it) to the report name.
+std::string copying_stand_in(const temp_dir& bin, const std::string& report) {
+  bin.write("report", report);
+  return stand_in(bin, "cp '" + bin.file("report") + "' \"$out\"");
+}
+
+// ---------------------------------------------------------------------------
+// Inputs for the solver report made by the real glpsol with wrapped long
+// column names: domain k is kept at index k for k < 10006; proteins Pk carry
+// the domains the report names, the filler protein F all the others. M has
+// domains 0 and 10000, N has 1 and 10001, so M-N scores
+// x(0,1) + x(10000,10001) = 0.5 + 0.5.
+
+const std::string& long_names_report() {
+  static const std::string r = slurp(data_file("report_long_names.out"));
+  return r;
+}
+
+inputs long_name_inputs() {
+  inputs in;
+  const int used[] = {0, 1, 2, 3, 4, 5, 10000, 10001, 10002, 10003, 10004, 10005};
+  in.obs = "6\nP0 P1\nP10000 P10001\nP2 P3\nP10002 P10003\nP10004 P10005\nP4 P5\n";
+  in.test = "6\nP10002 P10003\nP0 P1\nM N\nP4 P5\nP10004 P10005\nF G\n";
+  in.dom = "10006\n";
+  for (int k = 0; k < 10006; ++k) {
+    in.dom += "D" + std::to_string(k) + ":";
+    if (std::find(std::begin(used), std::end(used), k) == std::end(used)) {
+      in.dom += "F\n";
+      continue;
+    }
+    in.dom += "P" + std::to_string(k);
+    if (k == 0 || k == 10000) in.dom += " M";
+    if (k == 1 || k == 10001) in.dom += " N";
+    in.dom += "\n";
+  }
+  return in;
+}
+
+const std::string kLongNamesPredicted = "P10002\tP10003\nM\tN\nP10004\tP10005\nF\tG\n";
+
+std::string first_lines(const std::string& text, int n) {
+  size_t pos = 0;
+  for (int k = 0; k < n; ++k) pos = text.find('\n', pos) + 1;
+  return text.substr(0, pos);
+}
+
+// The text up to and including the first occurrence of `marker`.
+std::string through(const std::string& text, const std::string& marker) {
+  size_t at = text.find(marker);
+  EXPECT_NE(at, std::string::npos) << marker;
+  return text.substr(0, at + marker.size());
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return text.replace(at, from.size(), to);
+}
+
+// ===========================================================================
+// Input files that stop the run before anything is written.
+
+enum role { kObsRole, kDomRole, kTestRole };
+const char* const kRoleFile[] = {"obs.txt", "dom.txt", "test.txt"};
+
+void set_role(inputs& in, role r, const std::string& text) {
+  (r == kObsRole ? in.obs : r == kDomRole ? in.dom : in.test) = text;
+}
+
+}  // namespace
+
+TEST(FailInput, RefusedFilesStopBeforeAnyOutput) {
+  struct refused {
+    const char* what;
+    // Makes the file bad; returns the message that names it.
+    std::string (*make)(const temp_dir&, const std::string&);
+  };
+  const refused cases[] = {
+      {"missing",
+       [](const temp_dir& d, const std::string& f) {
+         ::unlink(d.file(f).c_str());
+         return "cannot open '" + f + "': No such file or directory\n";
+       }},
+      {"a directory",
+       [](const temp_dir& d, const std::string& f) {
+         ::unlink(d.file(f).c_str());
+         ::mkdir(d.file(f).c_str(), 0755);
+         return "error reading '" + f + "': Is a directory\n";
+       }},
+      {"empty",
+       [](const temp_dir& d, const std::string& f) {
+         d.write(f, "");
+         return "'" + f + kCountMsg;
+       }},
+      {"count line not a number",
+       [](const temp_dir& d, const std::string& f) {
+         d.write(f, "three\nA B\n");
+         return "'" + f + kCountMsg;
+       }},
+      {"count line negative",
+       [](const temp_dir& d, const std::string& f) {
+         d.write(f, "-3\nA B\n");
+         return "'" + f + kCountMsg;
+       }},
+      {"count beyond an int",
+       [](const temp_dir& d, const std::string& f) {
+         d.write(f, "99999999999\nA B\n");
+         return "'" + f + kCountMsg;
+       }},
+      {"binary garbage",
+       [](const temp_dir& d, const std::string& f) {
+         d.write(f, std::string("\x7f"
+                                "ELF\x02\x01\x01",
+                                7) +
+                        garbage(8192, 7));
+         return "'" + f + kCountMsg;
+       }},
+  };
+  for (const refused& c : cases) {
+    for (role r : {kObsRole, kDomRole, kTestRole}) {
+      SCOPED_TRACE(std::string(kRoleFile[r]) + " " + c.what);
+      temp_dir d;
+      write_inputs(d, {});
+      std::string msg = c.make(d, kRoleFile[r]);
+      std::vector<std::string> before = d.list();
+      run_result res = run_in(d, kArgs);
+      EXPECT_EQ(res.status, 1);
+      EXPECT_EQ(res.err, msg);
+      EXPECT_EQ(res.out, "");
+      EXPECT_EQ(d.list(), before);
+    }
+  }
+}
+
+TEST(FailInput, UnreadableFileStopsBeforeAnyOutput) {
+  {
+    temp_dir probe;
+    if (!permissions_bind(probe)) GTEST_SKIP() << "file permissions do not bind this user";
+  }
+  for (role r : {kObsRole, kDomRole, kTestRole}) {
+    SCOPED_TRACE(kRoleFile[r]);
+    temp_dir d;
+    write_inputs(d, {});
+    ::chmod(d.file(kRoleFile[r]).c_str(), 0);
+    run_result res = run_in(d, kArgs);
+    EXPECT_EQ(res.status, 1);
+    EXPECT_EQ(res.err, "cannot open '" + std::string(kRoleFile[r]) + "': Permission denied\n");
+    EXPECT_EQ(res.out, "");
+    EXPECT_EQ(d.list(), kInputs);
+  }
+}
+
+TEST(FailInput, EarlierResultsSurviveARefusedInput) {
+  temp_dir d;
+  write_inputs(d, {});
+  d.write(kLp, "earlier lp\n");
+  d.write(kOut, "earlier report\n");
+  d.write(kPint, "earlier\tpint\n");
+  d.write("dom.txt", "");
+  run_result res = run_in(d, kArgs);
+  EXPECT_EQ(res.status, 1);
+  EXPECT_EQ(d.read(kLp), "earlier lp\n");
+  EXPECT_EQ(d.read(kOut), "earlier report\n");
+  EXPECT_EQ(d.read(kPint), "earlier\tpint\n");
+  EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
+}
+
+// Bad bytes after a valid count line are data: the run reads them, does not
+// crash, and the good lines give the results they give alone.
+TEST(FailInput, GarbageNulBytesAndLongLinesAreReadAsData) {
+  const std::string big(1 << 20, 'L');
+  std::string far_tokens;
+  for (int k = 0; far_tokens.size() < (1u << 20); ++k) far_tokens += " u" + std::to_string(k);
+  struct data_case {
+    const char* what;
+    role r;
+    std::string text;
+    std::string out_prefix;  // expected start of standard output
+    std::string pint;        // expected predicted pairs; empty: starts with kPredicted
+  };
+  const data_case cases[] = {
+      {"garbage after the count line", kObsRole, kObs + garbage(1 << 14, 1), "", ""},
+      {"garbage after the count line", kDomRole, kDom + garbage(1 << 14, 2), "", kPredicted},
+      {"garbage after the count line", kTestRole, kTest + garbage(1 << 14, 3), "", ""},
+      // A NUL is a byte of the name: "A\0X" is not A.
+      {"NUL inside a name", kObsRole, kObs + std::string("A\0X B\n", 6),
+       "Total proteins: 4\nTotal protein pairs: 4\n", kPredicted},
+      // "E\0x" is not E, so the domain has no known protein and E stays
+      // without domains.
+      {"NUL inside a name", kDomRole, "4\nD0:A\nD1:B C\nD2:A C\n" + std::string("D3:E\0x\n", 7),
+       "Total proteins: 3\nTotal protein pairs: 3\nTotal proteins: 4\nTotal protein pairs: "
+       "2\ndomain number: 3\n",
+       kPredicted},
+      {"NUL inside a name", kTestRole, kTest + std::string("E\0F A\n", 6), "",
+       kPredicted + std::string("E\0F\tA\n", 6)},
+      // The lines after a 1 MB line are still read, and the long name is one
+      // protein.
+      {"a line of 1 MB", kObsRole, "4\nA B\n" + big + " B\nB C\nA C\n",
+       "Total proteins: 4\nTotal protein pairs: 4\n", kPredicted},
+      // E, at the far end of a 1 MB domain line, gets the domain: C-E now
+      // scores 0 and is no longer predicted.
+      {"a line of 1 MB", kDomRole, kDom + "D3:" + far_tokens + " E\n",
+       "Total proteins: 3\nTotal protein pairs: 3\nTotal proteins: 4\nTotal protein pairs: "
+       "2\ndomain number: 4\n",
+       "A\tC\n"},
+      {"a line of 1 MB", kTestRole, kTest + big + " E\n", "", kPredicted + big + "\tE\n"},
+  };
+  for (const data_case& c : cases) {
+    SCOPED_TRACE(std::string(kRoleFile[c.r]) + " " + c.what);
+    temp_dir d;
+    inputs in;
+    set_role(in, c.r, c.text);
+    write_inputs(d, in);
+    run_result res = run_in(d, kArgs);
+    EXPECT_EQ(res.status, 0) << res.err;
+    EXPECT_TRUE(starts_with(res.out, c.out_prefix)) << res.out;
+    EXPECT_TRUE(ends_with(res.err, kWriting)) << res.err;
+    if (c.pint.empty())
+      EXPECT_TRUE(starts_with(d.read(kPint), kPredicted));
+    else
+      EXPECT_EQ(d.read(kPint), c.pint);
+    EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
+  }
+}
+
+// A pipe can be read only once: each input is opened once and read on from
+// its count line, so named pipes (and process substitutions) work like files.
+TEST(FailInput, PipesAreReadOnce) {
+  temp_dir d;
+  const std::string texts[] = {kObs, kDom, kTest};
+  std::atomic<bool> done{false};
+  std::vector<std::thread> writers;
+  for (int r = 0; r < 3; ++r) {
+    std::string fifo = d.file(kRoleFile[r]);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    // Serves the text to the first reader and end of file to any later one,
+    // as a pipe does.
+    writers.emplace_back([fifo, text = texts[r], &done] {
+      for (bool first = true; !done; first = false) {
+        int fd = ::open(fifo.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        if (first && ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+          ADD_FAILURE() << "write to " << fifo;
+        ::close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+  }
+  run_result res = run_in(d, kArgs);
+  done = true;
+  // Unblock the writers waiting for a reader.
+  std::vector<int> fds;
+  for (int r = 0; r < 3; ++r)
+    fds.push_back(::open(d.file(kRoleFile[r]).c_str(), O_RDONLY | O_NONBLOCK));
+  for (std::thread& w : writers) w.join();
+  for (int fd : fds) ::close(fd);
+
+  EXPECT_EQ(res.status, 0) << res.err;
+  EXPECT_TRUE(starts_with(res.out,
+                          "Total proteins: 3\nTotal protein pairs: 3\nTotal proteins: 4\n"
+                          "Total protein pairs: 2\ndomain number: 3\n"))
+      << res.out;
+  EXPECT_EQ(d.read(kPint), kPredicted);
+}
+
+// ===========================================================================
+// The disk refuses the output.
+
+TEST(FailDisk, UnwritableDirectoryFailsTheRun) {
+  {
+    temp_dir probe;
+    if (!permissions_bind(probe)) GTEST_SKIP() << "file permissions do not bind this user";
+  }
+  {
+    // Nothing can be written: the LP file fails first.
+    temp_dir d;
+    write_inputs(d, {});
+    ::chmod(d.path().c_str(), 0555);
+    run_result res = run_in(d, kArgs);
+    ::chmod(d.path().c_str(), 0755);
+    EXPECT_EQ(res.status, 1);
+    EXPECT_EQ(res.err, kWriting + "cannot write '" + kLp + "': Permission denied\n");
+    EXPECT_EQ(d.list(), kInputs);
+  }
+  {
+    // The predicted pairs go to the test file's directory, which is read-only.
+    temp_dir d;
+    write_inputs(d, {});
+    ::mkdir(d.file("ro").c_str(), 0755);
+    d.write("ro/test.txt", kTest);
+    d.write("ro/test.txt.0.100000.pint", "earlier\tpint\n");
+    ::unlink(d.file("test.txt").c_str());
+    ::chmod(d.file("ro").c_str(), 0555);
+    run_result res = run_in(d, {"obs.txt", "dom.txt", "ro/test.txt", "0.1"});
+    ::chmod(d.file("ro").c_str(), 0755);
+    EXPECT_EQ(res.status, 1);
+    EXPECT_TRUE(ends_with(res.err, "cannot write 'ro/test.txt.0.100000.pint': Permission denied\n"))
+        << res.err;
+    EXPECT_EQ(d.read("ro/test.txt.0.100000.pint"), "earlier\tpint\n");
+    EXPECT_EQ(d.list(), sorted({"dom.txt", "obs.txt", "ro", kLp, kOut}));
+  }
+}
+
+// An output name taken by a directory: the file is written beside it and
+// cannot be renamed over it.
+TEST(FailDisk, OutputNameTakenByADirectory) {
+  {
+    temp_dir d;
+    write_inputs(d, {});
+    ::mkdir(d.file(kLp).c_str(), 0755);
+    run_result res = run_in(d, kArgs);
+    EXPECT_EQ(res.status, 1);
+    EXPECT_EQ(res.err, kWriting + "cannot write '" + kLp + "': Is a directory\n");
+    EXPECT_EQ(d.list(), inputs_and({kLp}));
+  }
+  {
+    temp_dir d;
+    write_inputs(d, {});
+    ::mkdir(d.file(kPint).c_str(), 0755);
+    run_result res = run_in(d, kArgs);
+    EXPECT_EQ(res.status, 1);
+    EXPECT_EQ(res.err, kWriting + "cannot write '" + kPint + "': Is a directory\n");
+    EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
+  }
+}
+
+TEST(FailDisk, FileSizeLimitWhileWritingTheLp) {
+  // 3000 covering rows make an LP of about 100 kB.
+  inputs in;
+  in.obs = "3000\n";
+  std::string d0 = "2\nD0:", d1 = "\nD1:";
+  for (int k = 0; k < 3000; ++k) {
+    in.obs += "P" + std::to_string(k) + " Q" + std::to_string(k) + "\n";
+    d0 += " P" + std::to_string(k);
+    d1 += " Q" + std::to_string(k);
+  }
+  in.dom = d0 + d1 + "\n";
+  temp_dir d;
+  write_inputs(d, in);
+  d.write(kLp, "earlier lp\n");
+  d.write(kOut, "earlier report\n");
+  d.write(kPint, "earlier\tpint\n");
+  run_result res = run_in(d, kArgs, "", false, 16384);
+  EXPECT_EQ(res.status, 1);
+  EXPECT_EQ(res.err, kWriting + "cannot write '" + kLp + "': File too large\n");
+  EXPECT_EQ(d.read(kLp), "earlier lp\n");
+  EXPECT_EQ(d.read(kOut), "earlier report\n");
+  EXPECT_EQ(d.read(kPint), "earlier\tpint\n");
+  EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
+}
+
+TEST(FailDisk, FileSizeLimitWhileWritingThePredictedPairs) {
+  // Pairs with the domain-less E are all predicted: about 60 kB of output
+  // from a small LP.
+  inputs in;
+  in.test = "2002\nA C\nC E\n";
+  for (int k = 0; k < 2000; ++k) in.test += "protein_without_domains_" + std::to_string(k) + " E\n";
+  temp_dir d;
+  write_inputs(d, in);
+  d.write(kPint, "earlier\tpint\n");
+  run_result res = run_in(d, kArgs, "", false, 16384);
+  EXPECT_EQ(res.status, 1);
+  EXPECT_EQ(res.err, kWriting + "cannot write '" + kPint + "': File too large\n");
+  EXPECT_EQ(d.read(kPint), "earlier\tpint\n");
+  EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
+}
+
+// ===========================================================================
+// The solver fails, or its report is unusable.
+
+TEST(FailSolver, SolverFailuresEndTheRunWithoutPredictions) {
+  struct solver_case {
+    const char* what;
+    std::string action;  // stand-in body; empty: no glpsol on the search path
+    std::string message;
+    bool leaves_report;
+  };
+  const solver_case cases[] = {
+      {"missing", "",
+       "glpsol not found on the search path: install GLPK's solver (Debian: apt-get install "
+       "glpk-utils)\n",
+       false},
+      {"exits non-zero", "exit 3", "glpsol failed with exit status 3\n", false},
+      {"exits non-zero after a complete report",
+       "PATH=${PATH#*:}; glpsol \"$@\" >/dev/null\nexit 1", "glpsol failed with exit status 1\n",
+       true},
+      {"killed by a signal", "kill -KILL $$", "glpsol was killed by signal 9\n", false},
+      {"killed after a complete report", "PATH=${PATH#*:}; glpsol \"$@\" >/dev/null\nkill -TERM $$",
+       "glpsol was killed by signal 15\n", true},
+      {"writes no report", "exit 0", "parse_glp2: fopen error (" + kOut + ")\n", false},
+  };
+  for (const solver_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    temp_dir d, bin;
+    write_inputs(d, {});
+    std::string prefix = c.action.empty() ? bin.path() : stand_in(bin, c.action);
+    run_result res = run_in(d, kArgs, prefix, c.action.empty());
+    EXPECT_EQ(res.status, 1);
+    EXPECT_EQ(res.err, kWriting + c.message);
+    EXPECT_EQ(d.list(), c.leaves_report ? inputs_and({kLp, kOut}) : inputs_and({kLp}));
+  }
+}
+
+TEST(FailReport, UnusableReportsEndTheRunWithoutPredictions) {
+  const std::string& good = long_names_report();
+  const std::string in_columns =
+      "parse_glp: report ends inside the column section (" + kOut + ")\n";
+  struct report_case {
+    const char* what;
+    std::string report;
+    std::string message;
+  };
+  const report_case cases[] = {
+      {"empty", "", "parse_glp: report ends before its status line (" + kOut + ")\n"},
+      {"cut before the status line", first_lines(good, 4),
+       "parse_glp: report ends before its status line (" + kOut + ")\n"},
+      {"cut before the column section", first_lines(good, 17),
+       "parse_glp: no column section (" + kOut + ")\n"},
+      {"cut after the column header", first_lines(good, 19), in_columns},
+      {"cut after a wrapped long name", through(good, "x(10000,10001)\n"), in_columns},
+      {"cut after a column's status", through(good, "     3 x(2,3)       B"), in_columns},
+      {"cut inside an activity", through(good, "     3 x(2,3)       B            0."), in_columns},
+      {"infeasible", replaced(good, "Status:     OPTIMAL", "Status:     INFEASIBLE (FINAL)"),
+       "parse_glp: Not optimal (" + kOut + ") [Status:     INFEASIBLE (FINAL)\n]"},
+      {"undefined, last line without a line break", first_lines(good, 4) + "Status:     UNDEFINED",
+       "parse_glp: Not optimal (" + kOut + ") [Status:     UNDEFINED]"},
+      {"a one-letter column name", replaced(good, " x(0,1)       B", " x            B"),
+       "less 1 x\n"},
+  };
+  for (const report_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    temp_dir d, bin;
+    write_inputs(d, long_name_inputs());
+    run_result res = run_in(d, kArgs, copying_stand_in(bin, c.report));
+    EXPECT_EQ(res.status, 1);
+    EXPECT_EQ(res.err, kWriting + c.message);
+    EXPECT_EQ(d.read(kOut), c.report);
+    EXPECT_EQ(d.list(), inputs_and({kLp, kOut}));
+  }
+}
+
+// glpsol puts a name longer than twelve characters on a line of its own and
+// the values on the next: every column after such a name is still read.
+TEST(FailReport, WrappedLongNamesAreRead) {
+  temp_dir d, bin;
+  write_inputs(d, long_name_inputs());
+  run_result res = run_in(d, kArgs, copying_stand_in(bin, long_names_report()));
+  EXPECT_EQ(res.status, 0) << res.err;
+  EXPECT_EQ(res.err, kWriting);
+  EXPECT_EQ(d.read(kPint), kLongNamesPredicted);
+  EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
+}
+
+// An optimal report left by an earlier run with the same arguments would give
+// predictions; it is removed before the solver starts and never read.
+TEST(FailReport, StaleReportIsNeverUsed) {
+  struct stale_case {
+    const char* what;
+    std::string action;
+    std::string message;
+  };
+  const stale_case cases[] = {
+      {"solver writes nothing", "exit 0", "parse_glp2: fopen error (" + kOut + ")\n"},
+      {"solver fails", "exit 1", "glpsol failed with exit status 1\n"},
+  };
+  for (const stale_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    temp_dir d, bin;
+    write_inputs(d, long_name_inputs());
+    d.write(kOut, long_names_report());
+    run_result res = run_in(d, kArgs, stand_in(bin, c.action));
+    EXPECT_EQ(res.status, 1);
+    EXPECT_EQ(res.err, kWriting + c.message);
+    EXPECT_EQ(d.list(), inputs_and({kLp}));
+  }
+  {
+    // No domain pair: the solver is not run, and the stale report goes too.
+    temp_dir d, bin;
+    write_inputs(d, {kObs, "1\nD0:E\n", kTest});
+    d.write(kOut, long_names_report());
+    run_result res = run_in(d, kArgs, stand_in(bin, "exit 1"));
+    EXPECT_EQ(res.status, 0) << res.err;
+    EXPECT_EQ(res.err, kWriting + "no domain pairs: nothing to solve, glpsol not run\n");
+    EXPECT_EQ(d.read(kPint), kPredicted);
+    EXPECT_EQ(d.list(), inputs_and({kLp, kPint}));
+  }
+}
+
+// ===========================================================================
+// File names with bytes beyond ASCII, real glpsol.
+
+TEST(FailNames, NonAsciiNamesRunEndToEnd) {
+  temp_dir d;
+  const std::string dir =
+      "donn\xc3\xa9"
+      "es-\xe6\x97\xa5";
+  const std::string obs = "obs-\xc3\xa9.txt", dom = "dom-\xff\xfe.txt",
+                    test = "t\xc3\xa9st-\x80.txt";
+  ::mkdir(d.file(dir).c_str(), 0755);
+  d.write(dir + "/" + obs, kObs);
+  d.write(dir + "/" + dom, kDom);
+  d.write(dir + "/" + test, kTest);
+  run_result res = run_in(d, {dir + "/" + obs, dir + "/" + dom, dir + "/" + test, "0.1"});
+  EXPECT_EQ(res.status, 0) << res.err;
+  EXPECT_EQ(res.err, "writing " + dir + "/" + obs + ".0.100000.lp\n");
+  EXPECT_EQ(d.read(dir + "/" + test + ".0.100000.pint"), kPredicted);
+  EXPECT_EQ(d.list(), std::vector<std::string>{dir});
+  std::vector<std::string> made;
+  for (const auto& e : std::filesystem::directory_iterator(d.file(dir)))
+    made.push_back(e.path().filename().string());
+  EXPECT_EQ(sorted(made), sorted({obs, dom, test, obs + ".0.100000.lp", obs + ".0.100000.out",
+                                  test + ".0.100000.pint"}));
+}
+
+// ===========================================================================
+// The fraction argument.
+
+TEST(FailFraction, FractionArguments) {
+  struct fraction_case {
+    const char* arg;
+    int status;
+    std::string err_prefix;  // the whole standard error when `exact`
+    bool exact;
+    std::string tag;        // empty: nothing written
+    std::string lp_ending;  // the budget row's bound
+    std::string pint;       // predicted pairs of a run that succeeds
+  };
+  const std::string big = "1000000015047466219876688855040.000000";
+  const fraction_case cases[] = {
+      {"nan", 2, "fraction 'nan' is not a finite number\n", true, "", "", ""},
+      {"inf", 2, "fraction 'inf' is not a finite number\n", true, "", "", ""},
+      {"-inf", 2, "fraction '-inf' is not a finite number\n", true, "", "", ""},
+      {"1e40", 2, "fraction '1e40' is not a finite number\n", true, "", "", ""},
+      {"abc", 0,
+       "warning: fraction 'abc' is not a number; using 0.000000\nwriting obs.txt.0.000000.lp\n",
+       true, "0.000000", "<=0\nEnd\n", kPredicted},
+      {"0,1", 0,
+       "warning: fraction '0,1' is not wholly a number; using 0.000000\n"
+       "writing obs.txt.0.000000.lp\n",
+       true, "0.000000", "<=0\nEnd\n", kPredicted},
+      // Every observed pair may go uncovered: no domain pair is needed, and
+      // only the pair with the domain-less E is predicted.
+      {"1e30", 0, "writing obs.txt." + big + ".lp\n", true, big, "<=2147483647\nEnd\n", "C\tE\n"},
+      // A negative bound on a sum of non-negative slacks: glpsol finds no
+      // solution and the run fails (glpsol's own status word follows).
+      {"-1", 1,
+       "writing obs.txt.-1.000000.lp\nparse_glp: Not optimal (obs.txt.-1.000000.out) [Status:",
+       false, "-1.000000", "<=-3\nEnd\n", ""},
+  };
+  for (const fraction_case& c : cases) {
+    SCOPED_TRACE(c.arg);
+    temp_dir d;
+    write_inputs(d, {});
+    run_result res = run_in(d, {"obs.txt", "dom.txt", "test.txt", c.arg});
+    EXPECT_EQ(res.status, c.status);
+    if (c.exact)
+      EXPECT_EQ(res.err, c.err_prefix);
+    else
+      EXPECT_TRUE(starts_with(res.err, c.err_prefix) && ends_with(res.err, "\n]")) << res.err;
+    if (c.tag.empty()) {
+      EXPECT_EQ(res.out, "");
+      EXPECT_EQ(d.list(), kInputs);
+      continue;
+    }
+    std::string lp = "obs.txt." + c.tag + ".lp", out = "obs.txt." + c.tag + ".out",
+                pint = "test.txt." + c.tag + ".pint";
+    EXPECT_TRUE(ends_with(d.read(lp), c.lp_ending)) << d.read(lp);
+    if (c.status == 0) {
+      EXPECT_EQ(d.read(pint), c.pint);
+      EXPECT_EQ(d.list(), inputs_and({lp, out, pint}));
+    } else {
+      EXPECT_EQ(d.list(), inputs_and({lp, out}));
+    }
+  }
+}
