@@ -630,6 +630,24 @@ TEST(FailNames, NonAsciiNamesRunEndToEnd) {
                                   test + ".0.100000.pint"}));
 }
 
+// Derived names as long as a file name may be (255 bytes): the temporary
+// files beside them, which would be longer, get short names instead.
+TEST(FailNames, LongestDerivedNamesAreWritten) {
+  temp_dir d;
+  const std::string obs(242, 'o'), test(241, 't');
+  d.write(obs, kObs);
+  d.write("dom.txt", kDom);
+  d.write(test, kTest);
+  const std::string lp = obs + ".0.100000.lp", out = obs + ".0.100000.out",
+                    pint = test + ".0.100000.pint";
+  ASSERT_EQ(out.size(), 255u);
+  run_result res = run_in(d, {obs, "dom.txt", test, "0.1"});
+  EXPECT_EQ(res.status, 0) << res.err;
+  EXPECT_EQ(res.err, "writing " + lp + "\n");
+  EXPECT_EQ(d.read(pint), kPredicted);
+  EXPECT_EQ(d.list(), sorted({obs, "dom.txt", test, lp, out, pint}));
+}
+
 // ===========================================================================
 // The fraction argument.
 

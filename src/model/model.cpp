@@ -177,11 +177,23 @@ bool text_writer::flush() {
 bool atomic_file::open(const std::string& final_name) {
   discard();
   final_ = final_name;
+  // The temporary name is the final one with ".tmpPID" added; when that is
+  // longer than the file system allows while the final name is not, it is
+  // ".tmpPID" alone in the same directory.
+  std::string stem = final_;
+  bool short_stem = false;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tmp_ = final_ + ".tmp" + std::to_string(getpid()) + (attempt ? "." + std::to_string(attempt) : "");
+    tmp_ = stem + ".tmp" + std::to_string(getpid()) + (attempt ? "." + std::to_string(attempt) : "");
     int fd = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
+      if (errno == ENAMETOOLONG && !short_stem) {
+        size_t slash = final_.rfind('/');
+        stem = slash == std::string::npos ? "" : final_.substr(0, slash + 1);
+        short_stem = true;
+        attempt = -1;
+        continue;
+      }
       tmp_.clear();
       return false;
     }
