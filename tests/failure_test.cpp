@@ -483,6 +483,26 @@ TEST(FailDisk, FileSizeLimitWhileWritingThePredictedPairs) {
   EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
 }
 
+TEST(FailDisk, FileSizeLimitWhileTheSolverWritesItsReport) {
+  // 1500 domain pairs: an LP of about 90 kB, a report of about 340 kB.
+  inputs in;
+  in.obs = "1500\n";
+  in.dom = "3000\n";
+  for (int k = 0; k < 1500; ++k) {
+    std::string n = std::to_string(k);
+    in.obs += "P" + n + " Q" + n + "\n";
+    in.dom += "DP" + n + ":P" + n + "\nDQ" + n + ":Q" + n + "\n";
+  }
+  temp_dir d;
+  write_inputs(d, in);
+  d.write(kPint, "earlier\tpint\n");
+  run_result res = run_in(d, kArgs, "", false, 160 * 1024);
+  EXPECT_EQ(res.status, 1);
+  EXPECT_EQ(res.err, kWriting + "glpsol failed with exit status 1\n");
+  EXPECT_EQ(d.read(kPint), "earlier\tpint\n");
+  EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
+}
+
 // ===========================================================================
 // The solver fails, or its report is unusable.
 
