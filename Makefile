@@ -22,5 +22,11 @@ test: setup
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Stage timings on generated data sets S, M and L (Release build of its own).
+bench: setup
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_BENCH=ON -DDOMLP_TESTS=OFF >/dev/null
+	cmake --build build-bench -j $(JOBS)
+	bench/run build-bench
+
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz build-bench
