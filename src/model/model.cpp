@@ -183,7 +183,8 @@ bool atomic_file::open(const std::string& final_name) {
   std::string stem = final_;
   bool short_stem = false;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tmp_ = stem + ".tmp" + std::to_string(getpid()) + (attempt ? "." + std::to_string(attempt) : "");
+    tmp_ =
+        stem + ".tmp" + std::to_string(getpid()) + (attempt ? "." + std::to_string(attempt) : "");
     int fd = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
