@@ -531,11 +531,14 @@ TEST(FailSolver, SolverFailuresEndTheRunWithoutPredictions) {
     SCOPED_TRACE(c.what);
     temp_dir d, bin;
     write_inputs(d, {});
+    d.write(kPint, "earlier\tpint\n");
     std::string prefix = c.action.empty() ? bin.path() : stand_in(bin, c.action);
     run_result res = run_in(d, kArgs, prefix, c.action.empty());
     EXPECT_EQ(res.status, 1);
     EXPECT_EQ(res.err, kWriting + c.message);
-    EXPECT_EQ(d.list(), c.leaves_report ? inputs_and({kLp, kOut}) : inputs_and({kLp}));
+    EXPECT_EQ(d.read(kPint), "earlier\tpint\n");
+    EXPECT_EQ(d.list(),
+              c.leaves_report ? inputs_and({kLp, kOut, kPint}) : inputs_and({kLp, kPint}));
   }
 }
 
