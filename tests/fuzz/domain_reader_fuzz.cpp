@@ -11,9 +11,21 @@ namespace {
 
 constexpr std::string_view kDelims = " \t\r\n";
 
-// Short names a mutation easily produces, and one with a NUL byte inside.
-const std::vector<std::string> kProteins = {"A",  "B",  "C", "D",
-                                            "P1", "P2", "x", std::string("N\0L", 3)};
+// Short names a mutation easily produces, names around eight bytes long,
+// a long one, and names with a NUL byte inside.
+const std::vector<std::string> kProteins = {"A",
+                                            "B",
+                                            "C",
+                                            "D",
+                                            "P1",
+                                            "P2",
+                                            "x",
+                                            "ABCDEFG",
+                                            "ABCDEFGH",
+                                            "ABCDEFGHI",
+                                            "protein_with_a_long_name",
+                                            std::string("N\0L", 3),
+                                            std::string("A\0", 2)};
 
 struct ref_domain {
   std::string_view name;
