@@ -191,31 +191,41 @@ struct result {
   double items_per_second = 0;
 };
 
-// Keeps the best repetition of every benchmark for the summary table.
-class table_reporter : public benchmark::ConsoleReporter {
+// Keeps the best repetition of every benchmark for the summary table and
+// prints one progress line per benchmark.
+class table_reporter : public benchmark::BenchmarkReporter {
  public:
-  explicit table_reporter(std::map<std::string, result>& out) : out_(out) {}
+  table_reporter(std::map<std::string, result>& out, std::ostream& os) : out_(out), os_(os) {}
+  bool ReportContext(const Context& c) override {
+    os_ << "Running stage benchmarks on " << c.cpu_info.num_cpus << " CPUs at "
+        << c.cpu_info.cycles_per_second / 1e6 << " MHz\n";
+    return true;
+  }
   void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {
       if (r.run_type != Run::RT_Iteration || r.error_occurred) continue;
       result x;
-      x.seconds = r.GetAdjustedRealTime() / 1e9;
+      x.seconds = r.GetAdjustedRealTime() / 1e3;  // the unit is ms
       auto b = r.counters.find("bytes_per_second");
       if (b != r.counters.end()) x.bytes_per_second = b->second.value;
       auto i = r.counters.find("items_per_second");
       if (i != r.counters.end()) x.items_per_second = i->second.value;
-      std::string name = r.benchmark_name();
       // "stage/size/min_time:.../repeats:..." -> "stage/size"
+      std::string name = r.benchmark_name();
       auto slash = name.find('/', name.find('/') + 1);
       if (slash != std::string::npos) name.resize(slash);
       auto it = out_.find(name);
       if (it == out_.end() || x.seconds < it->second.seconds) out_[name] = x;
+      last_ = name;
     }
+    if (!last_.empty()) os_ << "  " << last_ << ": " << out_[last_].seconds * 1e3 << " ms\n";
+    os_.flush();
   }
 
  private:
   std::map<std::string, result>& out_;
+  std::ostream& os_;
+  std::string last_;
 };
 
 const char* kStages[] = {"read", "dint", "lp", "report", "score"};
@@ -299,7 +309,7 @@ int main(int argc, char** argv) {
   int bargc = static_cast<int>(rest.size());
   benchmark::Initialize(&bargc, rest.data());
   std::map<std::string, result> res;
-  table_reporter rep(res);
+  table_reporter rep(res, report_out);
   rep.SetOutputStream(&report_out);
   rep.SetErrorStream(&report_out);
   benchmark::RunSpecifiedBenchmarks(&rep);

@@ -3,84 +3,146 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <functional>
 
 namespace domlp {
 
-int find_prot(const node_table& t, std::string_view name) {
-  auto it = t.prot_by_name.find(name);
-  return it == t.prot_by_name.end() ? -1 : it->second;
+// ---------------------------------------------------------------------------
+// name_index
+
+name_index::entry name_index::make(std::string_view name) {
+  unsigned char b[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  std::memcpy(b, name.data(), std::min<size_t>(name.size(), 7));
+  b[7] = static_cast<unsigned char>(std::min<size_t>(name.size(), 8));
+  entry e{0, 0, 0};
+  std::memcpy(&e.head, b, sizeof b);
+  e.hash = static_cast<uint32_t>(std::hash<std::string_view>{}(name) >> 16);
+  return e;
 }
 
+bool name_index::same(const std::vector<node>& prot, const entry& e, const entry& want,
+                      std::string_view name) const {
+  if (e.hash != want.hash || e.head != want.head) return false;
+  return name.size() <= 7 || prot[e.q1 - 1].name == name;
+}
+
+void name_index::reserve(size_t n) {
+  size_t cap = 16;
+  while (cap < 2 * n + 1) cap <<= 1;
+  if (cap <= slots_.size()) return;
+  std::vector<entry> old(cap, entry{0, 0, 0});
+  old.swap(slots_);
+  size_t mask = slots_.size() - 1;
+  for (const entry& e : old) {
+    if (!e.q1) continue;
+    size_t x = e.hash & mask;
+    while (slots_[x].q1) x = (x + 1) & mask;
+    slots_[x] = e;
+  }
+}
+
+void name_index::grow() { reserve(slots_.empty() ? 8 : slots_.size()); }
+
+int name_index::find(const std::vector<node>& prot, std::string_view name) const {
+  if (slots_.empty()) return -1;
+  entry want = make(name);
+  size_t mask = slots_.size() - 1;
+  for (size_t x = want.hash & mask;; x = (x + 1) & mask) {
+    const entry& e = slots_[x];
+    if (!e.q1) return -1;
+    if (same(prot, e, want, name)) return static_cast<int>(e.q1 - 1);
+  }
+}
+
+int name_index::insert(const std::vector<node>& prot, std::string_view name, int q) {
+  if ((used_ + 1) * 2 > slots_.size()) grow();
+  entry want = make(name);
+  size_t mask = slots_.size() - 1;
+  size_t x = want.hash & mask;
+  for (;; x = (x + 1) & mask) {
+    const entry& e = slots_[x];
+    if (!e.q1) break;
+    if (same(prot, e, want, name)) return static_cast<int>(e.q1 - 1);
+  }
+  want.q1 = static_cast<uint32_t>(q) + 1u;
+  slots_[x] = want;
+  ++used_;
+  return -1;
+}
+
+int find_prot(const node_table& t, std::string_view name) { return t.prot_by_name.find(t.prot, name); }
+
 int add_prot(node_table& t, std::string_view name) {
-  int q = find_prot(t, name);
-  if (q >= 0) return q;
-  q = static_cast<int>(t.prot.size());
-  node p;
-  p.name.assign(name);
-  t.prot.push_back(std::move(p));
-  t.prot_by_name.emplace(std::string(name), q);
+  int q = static_cast<int>(t.prot.size());
+  int p = t.prot_by_name.insert(t.prot, name, q);
+  if (p >= 0) return p;
+  node n;
+  n.name.assign(name);
+  t.prot.push_back(std::move(n));
   return q;
 }
 
 // ---------------------------------------------------------------------------
 // pair_index
 
-static constexpr uint64_t kEmpty = ~uint64_t{0};
-
-uint64_t pair_index::key(int a, int b) {
-  if (a > b) std::swap(a, b);
-  return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
-}
-
-size_t pair_index::slot(uint64_t k) const {
-  uint64_t h = k * 0x9E3779B97F4A7C15ull;
-  h ^= h >> 29;
-  return static_cast<size_t>(h) & (keys_.size() - 1);
-}
-
 void pair_index::reserve(size_t n) {
   size_t cap = 16;
   while (cap < n + n / 2 + 1) cap <<= 1;
-  if (cap <= keys_.size()) return;
-  std::vector<uint64_t> ok(cap, kEmpty);
-  std::vector<int> ov(cap, -1);
-  ok.swap(keys_);
-  ov.swap(vals_);
+  if (cap <= slots_.size()) return;
+  std::vector<entry> old(cap, entry{~0u, ~0u, -1});
+  old.swap(slots_);
   used_ = 0;
-  for (size_t s = 0; s < ok.size(); ++s) {
-    if (ok[s] == kEmpty) continue;
-    size_t x = slot(ok[s]);
-    while (keys_[x] != kEmpty) x = (x + 1) & (keys_.size() - 1);
-    keys_[x] = ok[s];
-    vals_[x] = ov[s];
+  for (const entry& e : old) {
+    uint64_t k = (static_cast<uint64_t>(e.hi) << 32) | e.lo;
+    if (k == ~uint64_t{0}) continue;
+    size_t x = slot(k);
+    while (!holds(slots_[x], ~uint64_t{0})) x = (x + 1) & (slots_.size() - 1);
+    slots_[x] = e;
     ++used_;
   }
 }
 
-void pair_index::grow() { reserve(keys_.empty() ? 16 : keys_.size()); }
+void pair_index::grow() { reserve(slots_.empty() ? 16 : slots_.size()); }
 
 int pair_index::get(int a, int b) const {
-  if (keys_.empty()) return -1;
+  if (slots_.empty()) return -1;
   uint64_t k = key(a, b);
-  for (size_t x = slot(k);; x = (x + 1) & (keys_.size() - 1)) {
-    if (keys_[x] == k) return vals_[x];
-    if (keys_[x] == kEmpty) return -1;
+  for (size_t x = slot(k);; x = (x + 1) & (slots_.size() - 1)) {
+    const entry& e = slots_[x];
+    if (holds(e, k)) return e.val;
+    if (holds(e, ~uint64_t{0})) return -1;
   }
 }
 
 void pair_index::set(int a, int b, int pos) {
-  if ((used_ + 1) * 3 > keys_.size() * 2) grow();
+  if ((used_ + 1) * 3 > slots_.size() * 2) grow();
   uint64_t k = key(a, b);
   size_t x = slot(k);
-  while (keys_[x] != kEmpty && keys_[x] != k) x = (x + 1) & (keys_.size() - 1);
-  if (keys_[x] == kEmpty) {
-    keys_[x] = k;
+  while (!holds(slots_[x], ~uint64_t{0}) && !holds(slots_[x], k)) x = (x + 1) & (slots_.size() - 1);
+  if (!holds(slots_[x], k)) {
+    slots_[x].lo = static_cast<uint32_t>(k);
+    slots_[x].hi = static_cast<uint32_t>(k >> 32);
     ++used_;
   }
-  vals_[x] = pos;
+  slots_[x].val = pos;
+}
+
+int pair_index::insert(int a, int b, int pos) {
+  if ((used_ + 1) * 3 > slots_.size() * 2) grow();
+  uint64_t k = key(a, b);
+  size_t x = slot(k);
+  for (;; x = (x + 1) & (slots_.size() - 1)) {
+    entry& e = slots_[x];
+    if (holds(e, k)) return e.val;
+    if (holds(e, ~uint64_t{0})) break;
+  }
+  slots_[x] = entry{static_cast<uint32_t>(k), static_cast<uint32_t>(k >> 32), pos};
+  ++used_;
+  return -1;
 }
 
 // ---------------------------------------------------------------------------

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace domlp {
@@ -19,9 +19,33 @@ struct node {
   std::vector<int> member;                // proteins: domain indices; domains: protein indices
 };
 
-struct name_hash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+// Map from a protein name to the index of the first protein with that name.
+// Open addressing over one flat array. A slot holds the name's first seven
+// bytes and its length, 32 bits of its hash and the index, so that a name
+// of at most seven bytes is matched without reading the protein node; a
+// longer one is compared with the node's name.
+class name_index {
+ public:
+  size_t size() const { return used_; }
+  void reserve(size_t n);
+  // Index of `name` among `prot`, or -1.
+  int find(const std::vector<node>& prot, std::string_view name) const;
+  // Index of `name`; when absent, `q` is recorded for it and -1 returned.
+  int insert(const std::vector<node>& prot, std::string_view name, int q);
+
+ private:
+  struct entry {
+    uint64_t head;  // first seven bytes of the name, zero-padded, then min(length, 8)
+    uint32_t hash;  // also the home slot
+    uint32_t q1;    // index + 1; 0 when the slot is empty
+  };
+  static entry make(std::string_view name);
+  bool same(const std::vector<node>& prot, const entry& e, const entry& want,
+            std::string_view name) const;
+  void grow();
+
+  std::vector<entry> slots_;
+  size_t used_ = 0;
 };
 
 struct node_table {
@@ -29,8 +53,7 @@ struct node_table {
   std::vector<node> dom;
   int nprot = 0;
   int ndom = 0;
-  // Name -> index of the first protein with that name.
-  std::unordered_map<std::string, int, name_hash, std::equal_to<>> prot_by_name;
+  name_index prot_by_name;
 };
 
 // Index of the first protein named `name`, or -1.
@@ -44,16 +67,38 @@ class pair_index {
  public:
   int get(int a, int b) const;
   void set(int a, int b, int pos);
+  // Stores `pos` for the pair unless it has a position already; returns that
+  // position, or -1 when `pos` was stored.
+  int insert(int a, int b, int pos);
+  // Hints that the pair is looked up soon.
+  void prefetch(int a, int b) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[slot(key(a, b))]);
+  }
   size_t size() const { return used_; }
   void reserve(size_t n);
 
  private:
-  static uint64_t key(int a, int b);
-  size_t slot(uint64_t k) const;
+  // A key and its position in one slot, so that a probe touches one place.
+  struct entry {
+    uint32_t lo;
+    uint32_t hi;
+    int val;
+  };
+  static uint64_t key(int a, int b) {
+    if (a > b) std::swap(a, b);
+    return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
+  }
+  size_t slot(uint64_t k) const {
+    uint64_t h = k * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+    return static_cast<size_t>(h) & (slots_.size() - 1);
+  }
+  static bool holds(const entry& e, uint64_t k) {
+    return e.lo == static_cast<uint32_t>(k) && e.hi == static_cast<uint32_t>(k >> 32);
+  }
   void grow();
 
-  std::vector<uint64_t> keys_;
-  std::vector<int> vals_;
+  std::vector<entry> slots_;
   size_t used_ = 0;
 };
 
