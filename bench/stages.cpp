@@ -54,8 +54,8 @@ struct data_set {
   std::string dir;
   std::string obs, dom, test, report;
   std::string lp_out, pint_out;
-  tables base;     // as read
-  tables solved;   // domain pairs built and solution values stored
+  tables base;    // as read
+  tables solved;  // domain pairs built and solution values stored
   long long in_bytes = 0, lp_bytes = 0, report_bytes = 0, pint_bytes = 0;
   size_t report_columns = 0;
 };
@@ -240,11 +240,16 @@ int main(int argc, char** argv) {
   std::vector<char*> rest = {argv[0]};
   for (int a = 1; a < argc; ++a) {
     std::string s = argv[a];
-    if (s == "--data" && a + 1 < argc) root = argv[++a];
-    else if (s == "--domlp" && a + 1 < argc) bin = argv[++a];
-    else if (s == "--standin" && a + 1 < argc) standin = argv[++a];
-    else if (s.rfind("--", 0) == 0) rest.push_back(argv[a]);
-    else sizes.push_back(s);
+    if (s == "--data" && a + 1 < argc)
+      root = argv[++a];
+    else if (s == "--domlp" && a + 1 < argc)
+      bin = argv[++a];
+    else if (s == "--standin" && a + 1 < argc)
+      standin = argv[++a];
+    else if (s.rfind("--", 0) == 0)
+      rest.push_back(argv[a]);
+    else
+      sizes.push_back(s);
   }
   if (root.empty() || bin.empty() || standin.empty()) {
     std::fprintf(stderr, "usage: domlp_bench --data DIR --domlp BIN --standin DIR [SIZE...]\n");
@@ -330,8 +335,8 @@ int main(int argc, char** argv) {
   }
 
   o << "\nStages (best of 5 repetitions; MB/s of the text read or written)\n";
-  std::snprintf(line, sizeof line, "%-22s %-4s %10s %9s %12s\n", "stage", "size", "time ms",
-                "MB/s", "M items/s");
+  std::snprintf(line, sizeof line, "%-22s %-4s %10s %9s %12s\n", "stage", "size", "time ms", "MB/s",
+                "M items/s");
   o << line;
   for (size_t s = 0; s < std::size(kStages); ++s) {
     for (auto& dp : sets) {
@@ -373,8 +378,8 @@ int main(int argc, char** argv) {
       auto it = res.find(std::string(s) + "/" + dp->size);
       if (it != res.end()) sum += it->second.seconds;
     }
-    std::snprintf(line, sizeof line, "%-4s %10.2f %14.1f %16.3f\n", dp->size.c_str(),
-                  best.seconds, best.max_rss_kb / 1024.0, sum);
+    std::snprintf(line, sizeof line, "%-4s %10.2f %14.1f %16.3f\n", dp->size.c_str(), best.seconds,
+                  best.max_rss_kb / 1024.0, sum);
     o << line;
   }
   o.flush();

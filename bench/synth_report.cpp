@@ -59,7 +59,9 @@ void put_num(std::string& o, double v, bool space = true) {
   o.append(tmp, static_cast<size_t>(n));
 }
 
-void put_blank(std::string& o) { o.append(14, ' '); }
+void put_blank(std::string& o) {
+  o.append(14, ' ');
+}
 
 void put_head(std::string& o, size_t no, const std::string& name, const char* st) {
   char tmp[32];
@@ -277,21 +279,20 @@ int main(int argc, char** argv) {
     if (!c.basic) put_marginal(o, static_cast<double>(mix(q + 11) % 2));
     o += '\n';
   }
-  o +=
-      "\nKarush-Kuhn-Tucker optimality conditions:\n\n"
-      "KKT.PE: max.abs.err = 0.00e+00 on row 0\n"
-      "        max.rel.err = 0.00e+00 on row 0\n"
-      "        High quality\n\n"
-      "KKT.PB: max.abs.err = 0.00e+00 on row 0\n"
-      "        max.rel.err = 0.00e+00 on row 0\n"
-      "        High quality\n\n"
-      "KKT.DE: max.abs.err = 0.00e+00 on column 0\n"
-      "        max.rel.err = 0.00e+00 on column 0\n"
-      "        High quality\n\n"
-      "KKT.DB: max.abs.err = 0.00e+00 on row 0\n"
-      "        max.rel.err = 0.00e+00 on row 0\n"
-      "        High quality\n\n"
-      "End of output\n";
+  o += "\nKarush-Kuhn-Tucker optimality conditions:\n\n"
+       "KKT.PE: max.abs.err = 0.00e+00 on row 0\n"
+       "        max.rel.err = 0.00e+00 on row 0\n"
+       "        High quality\n\n"
+       "KKT.PB: max.abs.err = 0.00e+00 on row 0\n"
+       "        max.rel.err = 0.00e+00 on row 0\n"
+       "        High quality\n\n"
+       "KKT.DE: max.abs.err = 0.00e+00 on column 0\n"
+       "        max.rel.err = 0.00e+00 on column 0\n"
+       "        High quality\n\n"
+       "KKT.DB: max.abs.err = 0.00e+00 on row 0\n"
+       "        max.rel.err = 0.00e+00 on row 0\n"
+       "        High quality\n\n"
+       "End of output\n";
 
   FILE* f = std::fopen(argv[2], "wb");
   if (!f || std::fwrite(o.data(), 1, o.size(), f) != o.size() || std::fclose(f) != 0) {

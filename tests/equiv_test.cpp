@@ -62,8 +62,10 @@ struct skewed {
     size_t lo = 0, hi = cum.size() - 1;
     while (lo < hi) {
       size_t mid = (lo + hi) / 2;
-      if (cum[mid] <= u) lo = mid + 1;
-      else hi = mid;
+      if (cum[mid] <= u)
+        lo = mid + 1;
+      else
+        hi = mid;
     }
     return lo;
   }
@@ -83,7 +85,9 @@ struct generated {
   std::string obs_text, dom_text, test_text;
 };
 
-std::string pname(size_t i) { return "P" + std::to_string(i); }
+std::string pname(size_t i) {
+  return "P" + std::to_string(i);
+}
 
 generated generate(const spec& sp) {
   rng r{sp.seed};
@@ -175,7 +179,9 @@ void ref_read(const generated& g, ref_model& m) {
   }
 }
 
-std::pair<int, int> ordered(int a, int b) { return a < b ? std::make_pair(a, b) : std::make_pair(b, a); }
+std::pair<int, int> ordered(int a, int b) {
+  return a < b ? std::make_pair(a, b) : std::make_pair(b, a);
+}
 
 void ref_dint(ref_model& m) {
   for (const auto& [a, b] : m.obs)
@@ -223,7 +229,8 @@ std::string ref_lp(const ref_model& m, float frac) {
   s += "r(" + std::to_string(row) + "):";
   terms = 0;
   for (size_t t = 0; t < m.obs.size(); ++t) term(s, " +e(" + std::to_string(t) + ")");
-  s += "<=" + std::to_string(static_cast<int>(static_cast<double>(rows) * static_cast<double>(frac)));
+  s += "<=" +
+       std::to_string(static_cast<int>(static_cast<double>(rows) * static_cast<double>(frac)));
   s += "\nEnd\n";
   return s;
 }
@@ -273,8 +280,10 @@ std::string report_for(const ref_model& m, const std::vector<double>& value,
     shown.emplace_back(buf);
     std::snprintf(buf, sizeof buf, "%6zu ", k + 1);
     s += buf;
-    if (name.size() <= 12) s += name + std::string(13 - name.size(), ' ');
-    else s += name + "\n" + std::string(20, ' ');
+    if (name.size() <= 12)
+      s += name + std::string(13 - name.size(), ' ');
+    else
+      s += name + "\n" + std::string(20, ' ');
     s += (value[k] > 0 ? "B  " : "NL ") + shown.back() + "             0\n";
   }
   std::snprintf(buf, sizeof buf, "%6zu e(0)         NL             0             0\n",
@@ -296,9 +305,9 @@ void check_equivalent(const spec& sp) {
   dir.write("test.txt", g.test_text);
   node_table t;
   pair_set obs, test, dint;
-  ASSERT_EQ(readdata(t, obs, test, dint, dir.file("obs.txt"), dir.file("dom.txt"),
-                     dir.file("test.txt")),
-            0);
+  ASSERT_EQ(
+      readdata(t, obs, test, dint, dir.file("obs.txt"), dir.file("dom.txt"), dir.file("test.txt")),
+      0);
 
   // Tables as read.
   ASSERT_EQ(t.nprot, static_cast<int>(m.prot.size()));

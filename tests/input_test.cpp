@@ -1,8 +1,9 @@
+#include "input/input.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "input/input.h"
 #include "test_util.h"
 
 using namespace domlp;

@@ -42,7 +42,9 @@ void temp_dir::write(const std::string& name, const std::string& content) const 
   if (!f) throw std::runtime_error("cannot write " + file(name));
 }
 
-std::string temp_dir::read(const std::string& name) const { return slurp(file(name)); }
+std::string temp_dir::read(const std::string& name) const {
+  return slurp(file(name));
+}
 
 bool temp_dir::exists(const std::string& name) const {
   struct stat st;
@@ -78,7 +80,8 @@ run_result run_domlp(const std::vector<std::string>& args, const run_options& op
     if (std::strncmp(*e, "PATH=", 5) != 0) env.emplace_back(*e);
   const char* path = std::getenv("PATH");
   std::string p = "PATH=" + opt.path_prefix;
-  if (!opt.no_system_path) p += (opt.path_prefix.empty() ? "" : ":") + std::string(path ? path : "/usr/bin:/bin");
+  if (!opt.no_system_path)
+    p += (opt.path_prefix.empty() ? "" : ":") + std::string(path ? path : "/usr/bin:/bin");
   env.push_back(p);
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
@@ -97,7 +100,8 @@ run_result run_domlp(const std::vector<std::string>& args, const run_options& op
     if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0) _exit(126);
     if (opt.fsize_limit >= 0) {
       signal(SIGXFSZ, SIG_IGN);
-      struct rlimit rl = {static_cast<rlim_t>(opt.fsize_limit), static_cast<rlim_t>(opt.fsize_limit)};
+      struct rlimit rl = {static_cast<rlim_t>(opt.fsize_limit),
+                          static_cast<rlim_t>(opt.fsize_limit)};
       setrlimit(RLIMIT_FSIZE, &rl);
     }
     execve(argv[0], argv.data(), envp.data());
@@ -134,7 +138,9 @@ FILE* mem_in(const std::string& text) {
   return f;
 }
 
-mem_out::mem_out() { f_ = open_memstream(&buf_, &len_); }
+mem_out::mem_out() {
+  f_ = open_memstream(&buf_, &len_);
+}
 
 mem_out::~mem_out() {
   if (f_) std::fclose(f_);
@@ -147,6 +153,8 @@ std::string mem_out::text() {
   return std::string(buf_ ? buf_ : "", len_);
 }
 
-std::string data_file(const std::string& name) { return std::string(DOMLP_TEST_DATA) + "/" + name; }
+std::string data_file(const std::string& name) {
+  return std::string(DOMLP_TEST_DATA) + "/" + name;
+}
 
 }  // namespace domlp_test

@@ -35,11 +35,11 @@ struct run_result {
 };
 
 struct run_options {
-  std::string cwd;          // working directory of the run
-  std::string path_prefix;  // directory put first on PATH (a stand-in glpsol)
+  std::string cwd;              // working directory of the run
+  std::string path_prefix;      // directory put first on PATH (a stand-in glpsol)
   bool no_system_path = false;  // PATH is only path_prefix (glpsol missing)
-  long fsize_limit = -1;    // RLIMIT_FSIZE in bytes, SIGXFSZ ignored, when >= 0
-  bool merge_stderr = false;  // stderr goes to the stdout file (result in `out`)
+  long fsize_limit = -1;        // RLIMIT_FSIZE in bytes, SIGXFSZ ignored, when >= 0
+  bool merge_stderr = false;    // stderr goes to the stdout file (result in `out`)
 };
 
 // Runs the program built beside the tests with `args`.

@@ -163,10 +163,18 @@ int parse_args(int argc, char** argv, run_args& a) {
   return -1;
 }
 
-std::string run_tag(float frac) { return format_f(static_cast<double>(frac)); }
-std::string lp_name(const run_args& a) { return a.obs_file + "." + run_tag(a.frac) + ".lp"; }
-std::string report_name(const run_args& a) { return a.obs_file + "." + run_tag(a.frac) + ".out"; }
-std::string pint_name(const run_args& a) { return a.test_file + "." + run_tag(a.frac) + ".pint"; }
+std::string run_tag(float frac) {
+  return format_f(static_cast<double>(frac));
+}
+std::string lp_name(const run_args& a) {
+  return a.obs_file + "." + run_tag(a.frac) + ".lp";
+}
+std::string report_name(const run_args& a) {
+  return a.obs_file + "." + run_tag(a.frac) + ".out";
+}
+std::string pint_name(const run_args& a) {
+  return a.test_file + "." + run_tag(a.frac) + ".pint";
+}
 
 std::vector<std::string> solver_command(const std::string& lp_option, const std::string& lp,
                                         const std::string& report) {

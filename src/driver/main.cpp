@@ -1,3 +1,5 @@
 #include "driver.h"
 
-int main(int argc, char** argv) { return domlp::domlp_main(argc, argv); }
+int main(int argc, char** argv) {
+  return domlp::domlp_main(argc, argv);
+}

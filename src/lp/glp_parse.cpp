@@ -20,7 +20,9 @@ std::string_view next_token(std::string_view s, size_t& pos) {
   return s.substr(start, pos - start);
 }
 
-bool starts_with(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+bool starts_with(std::string_view s, std::string_view p) {
+  return s.substr(0, p.size()) == p;
+}
 
 // Parses a non-negative decimal int that must fill `s` exactly.
 bool parse_index(std::string_view s, int& v) {

@@ -19,15 +19,13 @@ int LP_out(const node_table& t, const pair_set& obs, const pair_set& dint, const
            float frac);
 // Writes the linear program text to a stream; 0, or the error number of a
 // failed write.
-int write_lp(FILE* out, const node_table& t, const pair_set& obs, const pair_set& dint,
-              float frac);
+int write_lp(FILE* out, const node_table& t, const pair_set& obs, const pair_set& dint, float frac);
 // The bound of the budget row: rows times the fraction, truncated to an int.
 int lp_bound(int rows, float frac);
 
 // Reads the solver's report and stores each x(a,b) activity, clamped to
 // [0, 1], in domain pair a,b. Returns 0, or 1 after printing why.
-int my_parse_glp(const std::string& file, const node_table& t, const pair_set& obs,
-                 pair_set& dint);
+int my_parse_glp(const std::string& file, const node_table& t, const pair_set& obs, pair_set& dint);
 int parse_glp_stream(FILE* in, const std::string& file, pair_set& dint);
 
 }  // namespace domlp

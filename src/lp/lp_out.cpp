@@ -45,7 +45,7 @@ int lp_bound(int rows, float frac) {
 }
 
 int write_lp(FILE* out, const node_table& t, const pair_set& obs, const pair_set& dint,
-              float frac) {
+             float frac) {
   text_writer w(out);
   w.put("\nMinimize\nobj:");
   wrap obj;

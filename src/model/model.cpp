@@ -45,7 +45,9 @@ void name_index::reserve(size_t n) {
   }
 }
 
-void name_index::grow() { reserve(slots_.empty() ? 8 : slots_.size()); }
+void name_index::grow() {
+  reserve(slots_.empty() ? 8 : slots_.size());
+}
 
 int name_index::find(const std::vector<node>& prot, std::string_view name) const {
   if (slots_.empty()) return -1;
@@ -74,7 +76,9 @@ int name_index::insert(const std::vector<node>& prot, std::string_view name, int
   return -1;
 }
 
-int find_prot(const node_table& t, std::string_view name) { return t.prot_by_name.find(t.prot, name); }
+int find_prot(const node_table& t, std::string_view name) {
+  return t.prot_by_name.find(t.prot, name);
+}
 
 int add_prot(node_table& t, std::string_view name) {
   int q = static_cast<int>(t.prot.size());
@@ -106,7 +110,9 @@ void pair_index::reserve(size_t n) {
   }
 }
 
-void pair_index::grow() { reserve(slots_.empty() ? 16 : slots_.size()); }
+void pair_index::grow() {
+  reserve(slots_.empty() ? 16 : slots_.size());
+}
 
 int pair_index::get(int a, int b) const {
   if (slots_.empty()) return -1;
@@ -160,8 +166,10 @@ bool line_reader::fill() {
   size_t got = std::fread(buf_.data(), 1, buf_.size(), f_);
   end_ = got;
   if (got < buf_.size()) {
-    if (std::ferror(f_)) err_ = errno ? errno : EIO;
-    else eof_ = true;
+    if (std::ferror(f_))
+      err_ = errno ? errno : EIO;
+    else
+      eof_ = true;
   }
   return got > 0;
 }

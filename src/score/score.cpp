@@ -1,7 +1,7 @@
+#include "score.h"
+
 #include <cerrno>
 #include <cstring>
-
-#include "score.h"
 
 namespace domlp {
 
