@@ -32,6 +32,11 @@ const std::string kOut = "obs.txt.0.100000.out";
 const std::string kPint = "test.txt.0.100000.pint";
 const std::string kWriting = "writing " + kLp + "\n";
 
+// Standard output of a run on the inputs above, up to the solver's output.
+const std::string kCounts =
+    "Total proteins: 3\nTotal protein pairs: 3\nTotal proteins: 4\nTotal protein pairs: "
+    "2\ndomain number: 3\n5\n";
+
 const std::string kCountMsg =
     "': the first line must begin with the number of lines that follow (a non-negative integer)\n";
 
@@ -91,15 +96,14 @@ std::string garbage(size_t n, uint32_t seed) {
   return s;
 }
 
-// Whether file permissions stop this process: a file of mode 000 cannot be
-// read (root reads it all the same).
-bool permissions_bind(const temp_dir& d) {
-  d.write("perm-probe", "x");
-  ::chmod(d.file("perm-probe").c_str(), 0);
-  int fd = ::open(d.file("perm-probe").c_str(), O_RDONLY);
-  if (fd >= 0) ::close(fd);
-  ::unlink(d.file("perm-probe").c_str());
-  return fd < 0;
+// Runs in `d` as a user that file permissions bind: as root, the run user,
+// to whom `d` is handed first; otherwise this user.
+run_result run_bound_by_permissions(const temp_dir& d, const std::vector<std::string>& args) {
+  hand_to_run_user(d.path());
+  run_options o;
+  o.cwd = d.path();
+  o.unprivileged = true;
+  return run_domlp(args, o);
 }
 
 // A stand-in glpsol that hands the option probe to the real glpsol and runs
@@ -245,16 +249,13 @@ TEST(FailInput, RefusedFilesStopBeforeAnyOutput) {
 }
 
 TEST(FailInput, UnreadableFileStopsBeforeAnyOutput) {
-  {
-    temp_dir probe;
-    if (!permissions_bind(probe)) GTEST_SKIP() << "file permissions do not bind this user";
-  }
+  if (!permissions_bind_run_user()) GTEST_SKIP() << "file permissions do not bind the run user";
   for (role r : {kObsRole, kDomRole, kTestRole}) {
     SCOPED_TRACE(kRoleFile[r]);
     temp_dir d;
     write_inputs(d, {});
     ::chmod(d.file(kRoleFile[r]).c_str(), 0);
-    run_result res = run_in(d, kArgs);
+    run_result res = run_bound_by_permissions(d, kArgs);
     EXPECT_EQ(res.status, 1);
     EXPECT_EQ(res.err, "cannot open '" + std::string(kRoleFile[r]) + "': Permission denied\n");
     EXPECT_EQ(res.out, "");
@@ -379,39 +380,48 @@ TEST(FailInput, PipesAreReadOnce) {
 // The disk refuses the output.
 
 TEST(FailDisk, UnwritableDirectoryFailsTheRun) {
+  if (!permissions_bind_run_user()) GTEST_SKIP() << "file permissions do not bind the run user";
   {
-    temp_dir probe;
-    if (!permissions_bind(probe)) GTEST_SKIP() << "file permissions do not bind this user";
-  }
-  {
-    // Nothing can be written: the LP file fails first.
+    // Nothing can be written: the LP file fails first, and the outputs of an
+    // earlier run are left as they were.
     temp_dir d;
     write_inputs(d, {});
+    d.write(kLp, "earlier lp\n");
+    d.write(kOut, "earlier report\n");
+    d.write(kPint, "earlier\tpint\n");
     ::chmod(d.path().c_str(), 0555);
-    run_result res = run_in(d, kArgs);
+    run_result res = run_bound_by_permissions(d, kArgs);
     ::chmod(d.path().c_str(), 0755);
     EXPECT_EQ(res.status, 1);
     EXPECT_EQ(res.err, kWriting + "cannot write '" + kLp + "': Permission denied\n");
-    EXPECT_EQ(d.list(), kInputs);
+    EXPECT_EQ(res.out, kCounts);
+    EXPECT_EQ(d.read(kLp), "earlier lp\n");
+    EXPECT_EQ(d.read(kOut), "earlier report\n");
+    EXPECT_EQ(d.read(kPint), "earlier\tpint\n");
+    EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
   }
   {
     // The predicted pairs go to the test file's directory, which is
-    // read-only. (No domain pair, so the solver is not needed.)
+    // read-only: the LP file and the report are written, the predictions
+    // of an earlier run stay.
     temp_dir d;
-    write_inputs(d, {kObs, "1\nD0:E\n", kTest});
+    write_inputs(d, {});
     ::mkdir(d.file("ro").c_str(), 0755);
     d.write("ro/test.txt", kTest);
     d.write("ro/test.txt.0.100000.pint", "earlier\tpint\n");
     ::unlink(d.file("test.txt").c_str());
     ::chmod(d.file("ro").c_str(), 0555);
-    run_result res = run_in(d, {"obs.txt", "dom.txt", "ro/test.txt", "0.1"});
+    run_result res = run_bound_by_permissions(d, {"obs.txt", "dom.txt", "ro/test.txt", "0.1"});
     ::chmod(d.file("ro").c_str(), 0755);
     EXPECT_EQ(res.status, 1);
-    EXPECT_EQ(res.err, kWriting +
-                           "no domain pairs: nothing to solve, glpsol not run\n"
-                           "cannot write 'ro/test.txt.0.100000.pint': Permission denied\n");
+    EXPECT_EQ(res.err, kWriting + "cannot write 'ro/test.txt.0.100000.pint': Permission denied\n");
+    EXPECT_NE(d.read(kOut).find("Status:     OPTIMAL"), std::string::npos);
     EXPECT_EQ(d.read("ro/test.txt.0.100000.pint"), "earlier\tpint\n");
-    EXPECT_EQ(d.list(), sorted({"dom.txt", "obs.txt", "ro", kLp}));
+    EXPECT_EQ(d.list(), sorted({"dom.txt", "obs.txt", "ro", kLp, kOut}));
+    std::vector<std::string> in_ro;
+    for (const auto& e : std::filesystem::directory_iterator(d.file("ro")))
+      in_ro.push_back(e.path().filename().string());
+    EXPECT_EQ(sorted(in_ro), sorted({"test.txt", "test.txt.0.100000.pint"}));
   }
 }
 

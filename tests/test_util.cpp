@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -66,6 +68,51 @@ std::string slurp(const std::string& path) {
   return s.str();
 }
 
+namespace {
+
+// In a child process: gives up root for the run user, supplementary groups
+// included. False when the system refuses (a user namespace without that id).
+bool become_run_user() {
+  return ::setgroups(0, nullptr) == 0 && ::setgid(kRunUserId) == 0 && ::setuid(kRunUserId) == 0;
+}
+
+// Waits for `pid`; returns its exit status, or 128 + signal number.
+int wait_status(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) throw std::runtime_error("waitpid failed");
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+void hand_to_run_user(const std::string& path) {
+  if (::geteuid() != 0) return;
+  auto give = [](const std::string& p) {
+    if (::lchown(p.c_str(), kRunUserId, kRunUserId) != 0)
+      throw std::runtime_error("cannot chown " + p);
+  };
+  give(path);
+  for (const auto& e : std::filesystem::recursive_directory_iterator(path)) give(e.path().string());
+}
+
+bool permissions_bind_run_user() {
+  temp_dir d;
+  d.write("probe", "x");
+  hand_to_run_user(d.path());
+  std::string probe = d.file("probe");
+  ::chmod(probe.c_str(), 0);
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    if (::geteuid() == 0 && !become_run_user()) _exit(2);
+    int fd = ::open(probe.c_str(), O_RDONLY);
+    _exit(fd < 0 ? 0 : 1);
+  }
+  return wait_status(pid) == 0;
+}
+
 run_result run_domlp(const std::vector<std::string>& args, const run_options& opt) {
   temp_dir io;
   std::string out_file = io.file("stdout"), err_file = io.file("stderr");
@@ -97,7 +144,16 @@ run_result run_domlp(const std::vector<std::string>& args, const run_options& op
     dup2(in, 0);
     dup2(out, 1);
     dup2(opt.merge_stderr ? out : err, 2);
-    if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0) _exit(126);
+    if (opt.unprivileged && ::geteuid() == 0 && !become_run_user()) {
+      static const char msg[] = "test runner: cannot become the run user\n";
+      (void)!::write(2, msg, sizeof msg - 1);
+      _exit(126);
+    }
+    if (!opt.cwd.empty() && chdir(opt.cwd.c_str()) != 0) {
+      static const char msg[] = "test runner: cannot enter the working directory\n";
+      (void)!::write(2, msg, sizeof msg - 1);
+      _exit(126);
+    }
     if (opt.fsize_limit >= 0) {
       signal(SIGXFSZ, SIG_IGN);
       struct rlimit rl = {static_cast<rlim_t>(opt.fsize_limit),
@@ -107,12 +163,8 @@ run_result run_domlp(const std::vector<std::string>& args, const run_options& op
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) throw std::runtime_error("waitpid failed");
-  }
   run_result r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.status = wait_status(pid);
   r.out = slurp(out_file);
   r.err = slurp(err_file);
   return r;

@@ -40,7 +40,23 @@ struct run_options {
   bool no_system_path = false;  // PATH is only path_prefix (glpsol missing)
   long fsize_limit = -1;        // RLIMIT_FSIZE in bytes, SIGXFSZ ignored, when >= 0
   bool merge_stderr = false;    // stderr goes to the stdout file (result in `out`)
+  // Run as root, the program runs as the unprivileged run user instead, so
+  // that file permissions bind it (see hand_to_run_user).
+  bool unprivileged = false;
 };
+
+// The user and group an unprivileged run is made as when the tests run as
+// root (nobody, nogroup).
+constexpr unsigned kRunUserId = 65534;
+
+// Run as root, gives `path` and everything under it to the run user, so that
+// an unprivileged run can use it as its owner would; otherwise does nothing.
+void hand_to_run_user(const std::string& path);
+
+// Whether an unprivileged run is stopped by file permissions: it cannot read
+// a file of mode 000 that it owns. (A user with the capability to override
+// them reads it all the same.)
+bool permissions_bind_run_user();
 
 // Runs the program built beside the tests with `args`.
 run_result run_domlp(const std::vector<std::string>& args, const run_options& opt);
