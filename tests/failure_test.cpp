@@ -417,11 +417,8 @@ TEST(FailDisk, UnwritableDirectoryFailsTheRun) {
     EXPECT_EQ(res.err, kWriting + "cannot write 'ro/test.txt.0.100000.pint': Permission denied\n");
     EXPECT_NE(d.read(kOut).find("Status:     OPTIMAL"), std::string::npos);
     EXPECT_EQ(d.read("ro/test.txt.0.100000.pint"), "earlier\tpint\n");
-    EXPECT_EQ(d.list(), sorted({"dom.txt", "obs.txt", "ro", kLp, kOut}));
-    std::vector<std::string> in_ro;
-    for (const auto& e : std::filesystem::directory_iterator(d.file("ro")))
-      in_ro.push_back(e.path().filename().string());
-    EXPECT_EQ(sorted(in_ro), sorted({"test.txt", "test.txt.0.100000.pint"}));
+    EXPECT_EQ(list_tree(d.path()), sorted({"dom.txt", "obs.txt", "ro", "ro/test.txt",
+                                           "ro/test.txt.0.100000.pint", kLp, kOut}));
   }
 }
 
@@ -513,36 +510,47 @@ TEST(FailDisk, FileSizeLimitWhileTheSolverWritesItsReport) {
 // The solver fails, or its report is unusable.
 
 TEST(FailSolver, SolverFailuresEndTheRunWithoutPredictions) {
+  enum solver_kind { kAbsent, kNotExecutable, kStandIn };
   struct solver_case {
     const char* what;
-    std::string action;  // stand-in body; empty: no glpsol on the search path
+    solver_kind kind;
+    std::string action;  // the stand-in's solve
     std::string message;
     bool leaves_report;
   };
   const solver_case cases[] = {
-      {"missing", "",
+      {"missing", kAbsent, "",
        "glpsol not found on the search path: install GLPK's solver (Debian: apt-get install "
        "glpk-utils)\n",
        false},
-      {"exits non-zero", "exit 3", "glpsol failed with exit status 3\n", false},
-      {"exits non-zero after a complete report",
+      // The only glpsol on the search path lacks execute permission (which
+      // binds root too).
+      {"not executable", kNotExecutable, "exit 0", "cannot run glpsol: Permission denied\n", false},
+      {"exits non-zero", kStandIn, "exit 3", "glpsol failed with exit status 3\n", false},
+      {"exits non-zero after a complete report", kStandIn,
        "PATH=${PATH#*:}; glpsol \"$@\" >/dev/null\nexit 1", "glpsol failed with exit status 1\n",
        true},
-      {"killed by a signal", "kill -KILL $$", "glpsol was killed by signal 9\n", false},
-      {"killed after a complete report", "PATH=${PATH#*:}; glpsol \"$@\" >/dev/null\nkill -TERM $$",
+      {"killed by a signal", kStandIn, "kill -KILL $$", "glpsol was killed by signal 9\n", false},
+      {"killed after a complete report", kStandIn,
+       "PATH=${PATH#*:}; glpsol \"$@\" >/dev/null\nkill -TERM $$",
        "glpsol was killed by signal 15\n", true},
-      {"writes no report", "exit 0", "parse_glp2: fopen error (" + kOut + ")\n", false},
+      {"writes no report", kStandIn, "exit 0", "parse_glp2: fopen error (" + kOut + ")\n", false},
   };
   for (const solver_case& c : cases) {
     SCOPED_TRACE(c.what);
     temp_dir d, bin;
     write_inputs(d, {});
     d.write(kPint, "earlier\tpint\n");
-    std::string prefix = c.action.empty() ? bin.path() : stand_in(bin, c.action);
-    run_result res = run_in(d, kArgs, prefix, c.action.empty());
+    std::string prefix = c.kind == kAbsent ? bin.path() : stand_in(bin, c.action);
+    if (c.kind == kNotExecutable) ::chmod((prefix + "/glpsol").c_str(), 0644);
+    run_result res = run_in(d, kArgs, prefix, c.kind != kStandIn);
     EXPECT_EQ(res.status, 1);
+    EXPECT_EQ(res.out, kCounts);
     EXPECT_EQ(res.err, kWriting + c.message);
     EXPECT_EQ(d.read(kPint), "earlier\tpint\n");
+    if (c.leaves_report) {
+      EXPECT_NE(d.read(kOut).find("Status:     OPTIMAL"), std::string::npos);
+    }
     EXPECT_EQ(d.list(),
               c.leaves_report ? inputs_and({kLp, kOut, kPint}) : inputs_and({kLp, kPint}));
   }
@@ -634,29 +642,71 @@ TEST(FailReport, StaleReportIsNeverUsed) {
 }
 
 // ===========================================================================
-// File names with bytes beyond ASCII, real glpsol.
+// File names, real glpsol.
 
-TEST(FailNames, NonAsciiNamesRunEndToEnd) {
-  temp_dir d;
-  const std::string dir =
+// Names that a command shell would split, expand, glob or run, names that
+// look like options and names with bytes beyond ASCII are used as they are.
+// The run works in a subdirectory of a scratch directory: a name run by a
+// shell would create a file there or in the parent ("../hijacked"), and
+// nothing but the three derived files may appear in either.
+TEST(FailNames, ShellAndNonAsciiNamesCreateNothingElse) {
+  struct name_case {
+    const char* what;
+    std::string obs, dom, test;  // relative to the working directory
+  };
+  const std::string utf8_dir =
       "donn\xc3\xa9"
       "es-\xe6\x97\xa5";
-  const std::string obs = "obs-\xc3\xa9.txt", dom = "dom-\xff\xfe.txt",
-                    test = "t\xc3\xa9st-\x80.txt";
-  ::mkdir(d.file(dir).c_str(), 0755);
-  d.write(dir + "/" + obs, kObs);
-  d.write(dir + "/" + dom, kDom);
-  d.write(dir + "/" + test, kTest);
-  run_result res = run_in(d, {dir + "/" + obs, dir + "/" + dom, dir + "/" + test, "0.1"});
-  EXPECT_EQ(res.status, 0) << res.err;
-  EXPECT_EQ(res.err, "writing " + dir + "/" + obs + ".0.100000.lp\n");
-  EXPECT_EQ(d.read(dir + "/" + test + ".0.100000.pint"), kPredicted);
-  EXPECT_EQ(d.list(), std::vector<std::string>{dir});
-  std::vector<std::string> made;
-  for (const auto& e : std::filesystem::directory_iterator(d.file(dir)))
-    made.push_back(e.path().filename().string());
-  EXPECT_EQ(sorted(made), sorted({obs, dom, test, obs + ".0.100000.lp", obs + ".0.100000.out",
-                                  test + ".0.100000.pint"}));
+  const name_case cases[] = {
+      {"spaces", "obs file.txt", "dom  file.txt", " test file "},
+      {"quotes", "it's \"obs\".txt", "dom's.txt", "\"test\".txt"},
+      {"semicolons", "obs;touch hijacked;.txt", "dom;touch ..", "test; touch hijacked"},
+      {"command substitution", "$(touch hijacked).txt", "`touch hijacked`",
+       "test$(touch hijacked)|x&y>z"},
+      {"command substitution into the parent", "$(touch ../hijacked).txt", "dom.txt",
+       "`touch ../hijacked`"},
+      {"globs and variables", "obs*.txt", "dom?[a-z]", "$HOME ${PATH} ~"},
+      {"tab and line break", "obs\tname\n.txt", "dom\n", "test\r\n"},
+      {"leading dash", "-obs.txt", "-dom.txt", "-test.txt"},
+      {"option names", "--lp", "-h", "-o"},
+      {"bytes beyond ASCII", "obs-\xc3\xa9.txt", "dom-\xff\xfe.txt", "t\xc3\xa9st-\x80.txt"},
+      {"in a directory with a non-ASCII name", utf8_dir + "/obs-\xe6\x97\xa5.txt",
+       utf8_dir + "/dom.txt", utf8_dir + "/-t\xc3\xa9st"},
+  };
+  temp_dir ref;
+  write_inputs(ref, {});
+  ASSERT_EQ(run_in(ref, kArgs).status, 0);
+  const std::string ref_lp = ref.read(kLp);
+  for (const name_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    temp_dir d;
+    const std::string work = d.file("work");
+    ::mkdir(work.c_str(), 0755);
+    for (const std::string* name : {&c.obs, &c.dom, &c.test}) {
+      size_t slash = name->rfind('/');
+      if (slash != std::string::npos)
+        std::filesystem::create_directories(work + "/" + name->substr(0, slash));
+    }
+    d.write("work/" + c.obs, kObs);
+    d.write("work/" + c.dom, kDom);
+    d.write("work/" + c.test, kTest);
+    std::vector<std::string> want = list_tree(d.path());
+    const std::string lp = c.obs + ".0.100000.lp", out = c.obs + ".0.100000.out",
+                      pint = c.test + ".0.100000.pint";
+    for (const std::string& made : {lp, out, pint}) want.push_back("work/" + made);
+    std::sort(want.begin(), want.end());
+
+    run_options o;
+    o.cwd = work;
+    run_result res = run_domlp({c.obs, c.dom, c.test, "0.1"}, o);
+    EXPECT_EQ(res.status, 0) << res.err;
+    EXPECT_TRUE(starts_with(res.out, kCounts)) << res.out;
+    EXPECT_EQ(res.err, "writing " + lp + "\n");
+    EXPECT_EQ(d.read("work/" + lp), ref_lp);
+    EXPECT_NE(d.read("work/" + out).find("Status:     OPTIMAL"), std::string::npos);
+    EXPECT_EQ(d.read("work/" + pint), kPredicted);
+    EXPECT_EQ(list_tree(d.path()), want);
+  }
 }
 
 // Derived names as long as a file name may be (255 bytes): the temporary

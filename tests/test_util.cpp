@@ -61,6 +61,14 @@ std::vector<std::string> temp_dir::list() const {
   return names;
 }
 
+std::vector<std::string> list_tree(const std::string& dir) {
+  std::vector<std::string> paths;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+    paths.push_back(e.path().lexically_relative(dir).string());
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
 std::string slurp(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   std::ostringstream s;

@@ -65,6 +65,10 @@ run_result run_domlp(const std::vector<std::string>& args, const run_options& op
 // follows "#!/bin/sh"); returns the directory to put first on PATH.
 std::string fake_glpsol(const temp_dir& dir, const std::string& body);
 
+// Paths of everything below `dir`, relative to it ("sub", "sub/file"),
+// sorted.
+std::vector<std::string> list_tree(const std::string& dir);
+
 // Reads a whole file; empty when it cannot be read.
 std::string slurp(const std::string& path);
 
