@@ -82,6 +82,18 @@ bool ends_with(const std::string& s, const std::string& p) {
   return s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
 }
 
+// Whether `line` is "warning: FILE:N: fewer than two protein names, line
+// skipped" for some line number N.
+bool is_skip_warning(const std::string& line, const std::string& file) {
+  const std::string lead = "warning: " + file + ":",
+                    tail = ": fewer than two protein names, line skipped";
+  if (line.size() <= lead.size() + tail.size() || !starts_with(line, lead) ||
+      !ends_with(line, tail))
+    return false;
+  std::string number = line.substr(lead.size(), line.size() - lead.size() - tail.size());
+  return number.find_first_not_of("0123456789") == std::string::npos;
+}
+
 // Deterministic bytes of every value except 'A'..'E', so that no token of it
 // can be the name of one of the proteins above.
 std::string garbage(size_t n, uint32_t seed) {
@@ -290,11 +302,12 @@ TEST(FailInput, GarbageNulBytesAndLongLinesAreReadAsData) {
     std::string text;
     std::string out_prefix;  // expected start of standard output
     std::string pint;        // expected predicted pairs; empty: starts with kPredicted
+    bool may_warn = false;   // lines with a single name may be skipped with a warning
   };
   const data_case cases[] = {
-      {"garbage after the count line", kObsRole, kObs + garbage(1 << 14, 1), "", ""},
+      {"garbage after the count line", kObsRole, kObs + garbage(1 << 14, 1), "", "", true},
       {"garbage after the count line", kDomRole, kDom + garbage(1 << 14, 2), "", kPredicted},
-      {"garbage after the count line", kTestRole, kTest + garbage(1 << 14, 3), "", ""},
+      {"garbage after the count line", kTestRole, kTest + garbage(1 << 14, 3), "", "", true},
       // A NUL is a byte of the name: "A\0X" is not A.
       {"NUL inside a name", kObsRole, kObs + std::string("A\0X B\n", 6),
        "Total proteins: 4\nTotal protein pairs: 4\n", kPredicted},
@@ -327,7 +340,18 @@ TEST(FailInput, GarbageNulBytesAndLongLinesAreReadAsData) {
     run_result res = run_in(d, kArgs);
     EXPECT_EQ(res.status, 0) << res.err;
     EXPECT_TRUE(starts_with(res.out, c.out_prefix)) << res.out;
-    EXPECT_TRUE(ends_with(res.err, kWriting)) << res.err;
+    // Standard error holds nothing but the skip warnings and the LP file's
+    // name.
+    ASSERT_TRUE(ends_with(res.err, kWriting)) << res.err;
+    std::string warnings = res.err.substr(0, res.err.size() - kWriting.size());
+    if (!c.may_warn) {
+      EXPECT_EQ(warnings, "");
+    }
+    for (size_t at = 0, end; at < warnings.size(); at = end + 1) {
+      end = warnings.find('\n', at);
+      EXPECT_TRUE(is_skip_warning(warnings.substr(at, end - at), kRoleFile[c.r]))
+          << warnings.substr(at, end - at);
+    }
     if (c.pint.empty())
       EXPECT_TRUE(starts_with(d.read(kPint), kPredicted));
     else
@@ -483,6 +507,10 @@ TEST(FailDisk, FileSizeLimitWhileWritingThePredictedPairs) {
   EXPECT_EQ(res.status, 1);
   EXPECT_EQ(res.err, kWriting + "cannot write '" + kPint + "': File too large\n");
   EXPECT_EQ(d.read(kPint), "earlier\tpint\n");
+  // The LP file and the report are this run's, and whole.
+  EXPECT_TRUE(ends_with(d.read(kLp), "<=0\nEnd\n")) << d.read(kLp);
+  EXPECT_NE(d.read(kOut).find("Status:     OPTIMAL"), std::string::npos);
+  EXPECT_TRUE(ends_with(d.read(kOut), "End of output\n"));
   EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
 }
 
@@ -725,6 +753,27 @@ TEST(FailNames, LongestDerivedNamesAreWritten) {
   EXPECT_EQ(res.err, "writing " + lp + "\n");
   EXPECT_EQ(d.read(pint), kPredicted);
   EXPECT_EQ(d.list(), sorted({obs, "dom.txt", test, lp, out, pint}));
+}
+
+// ===========================================================================
+// The command line.
+
+TEST(FailArgs, FewerThanFourArgumentsPrintTheUsage) {
+  temp_dir d;
+  write_inputs(d, {});
+  const std::string usage = run_in(d, {"-h"}).out;
+  ASSERT_TRUE(starts_with(usage, "usage: domlp OBSERVED_PAIRS DOMAINS TEST_PAIRS FRACTION\n"))
+      << usage;
+  const std::vector<std::string> cases[] = {
+      {}, {"obs.txt"}, {"obs.txt", "dom.txt"}, {"obs.txt", "dom.txt", "test.txt"}};
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args.size());
+    run_result res = run_in(d, args);
+    EXPECT_EQ(res.status, 2);
+    EXPECT_EQ(res.err, usage);
+    EXPECT_EQ(res.out, "");
+    EXPECT_EQ(d.list(), kInputs);
+  }
 }
 
 // ===========================================================================
