@@ -446,26 +446,54 @@ TEST(FailDisk, UnwritableDirectoryFailsTheRun) {
   }
 }
 
-// An output name taken by a directory: the file is written beside it and
-// cannot be renamed over it.
+// An output name taken by a directory: the LP file and the predicted pairs
+// are written beside it and cannot be renamed over it; the report, left by
+// an earlier run as far as the program knows, cannot be removed.
 TEST(FailDisk, OutputNameTakenByADirectory) {
-  {
+  struct taken_case {
+    std::string name;
+    std::string message;
+    std::vector<std::string> left;  // beside the inputs, the directory included
+  };
+  const taken_case cases[] = {
+      {kLp, "cannot write '" + kLp + "': Is a directory\n", {kLp}},
+      {kOut, "cannot remove the old report '" + kOut + "': Is a directory\n", {kLp, kOut}},
+      {kPint, "cannot write '" + kPint + "': Is a directory\n", {kLp, kOut, kPint}},
+  };
+  for (const taken_case& c : cases) {
+    SCOPED_TRACE(c.name);
     temp_dir d;
     write_inputs(d, {});
-    ::mkdir(d.file(kLp).c_str(), 0755);
+    ::mkdir(d.file(c.name).c_str(), 0755);
+    d.write(c.name + "/inside", "x");
     run_result res = run_in(d, kArgs);
     EXPECT_EQ(res.status, 1);
-    EXPECT_EQ(res.err, kWriting + "cannot write '" + kLp + "': Is a directory\n");
-    EXPECT_EQ(d.list(), inputs_and({kLp}));
+    EXPECT_TRUE(starts_with(res.out, kCounts)) << res.out;
+    EXPECT_EQ(res.err, kWriting + c.message);
+    EXPECT_EQ(d.read(c.name + "/inside"), "x");
+    std::vector<std::string> want = inputs_and(c.left);
+    want.push_back(c.name + "/inside");
+    EXPECT_EQ(list_tree(d.path()), sorted(want));
   }
-  {
+}
+
+// Standard output cannot be written: the run stops before writing any file.
+TEST(FailDisk, StandardOutputCannotBeWritten) {
+  struct stat st;
+  if (::stat("/dev/full", &st) != 0 || !S_ISCHR(st.st_mode))
+    GTEST_SKIP() << "no /dev/full on this system";
+  const std::vector<std::string> cases[] = {kArgs, {"-h"}, {"--version"}};
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args[0]);
     temp_dir d;
     write_inputs(d, {});
-    ::mkdir(d.file(kPint).c_str(), 0755);
-    run_result res = run_in(d, kArgs);
+    run_options o;
+    o.cwd = d.path();
+    o.stdout_to = "/dev/full";
+    run_result res = run_domlp(args, o);
     EXPECT_EQ(res.status, 1);
-    EXPECT_EQ(res.err, kWriting + "cannot write '" + kPint + "': Is a directory\n");
-    EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
+    EXPECT_EQ(res.err, "error writing standard output: No space left on device\n");
+    EXPECT_EQ(d.list(), kInputs);
   }
 }
 

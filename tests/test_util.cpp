@@ -146,7 +146,8 @@ run_result run_domlp(const std::vector<std::string>& args, const run_options& op
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     int in = ::open("/dev/null", O_RDONLY);
-    int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = opt.stdout_to.empty() ? ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)
+                                    : ::open(opt.stdout_to.c_str(), O_WRONLY);
     int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0) _exit(126);
     dup2(in, 0);

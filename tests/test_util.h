@@ -40,6 +40,9 @@ struct run_options {
   bool no_system_path = false;  // PATH is only path_prefix (glpsol missing)
   long fsize_limit = -1;        // RLIMIT_FSIZE in bytes, SIGXFSZ ignored, when >= 0
   bool merge_stderr = false;    // stderr goes to the stdout file (result in `out`)
+  // When set, stdout goes to this existing file instead (such as /dev/full);
+  // it is opened for writing, never created or truncated.
+  std::string stdout_to;
   // Run as root, the program runs as the unprivileged run user instead, so
   // that file permissions bind it (see hand_to_run_user).
   bool unprivileged = false;

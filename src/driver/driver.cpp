@@ -119,12 +119,17 @@ int remove_stale(const std::string& report) {
   return 1;
 }
 
-int finish_output() {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+// Flushes standard output. Returns 0, or 1 after printing why it failed.
+int flush_stdout() {
+  // A failed write may have set the error indicator earlier, with errno long
+  // since changed: the reason is known only when this flush fails.
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+  if (errno != 0)
     std::fprintf(stderr, "error writing standard output: %s\n", std::strerror(errno));
-    return 1;
-  }
-  return 0;
+  else
+    std::fprintf(stderr, "error writing standard output\n");
+  return 1;
 }
 
 }  // namespace
@@ -189,8 +194,9 @@ int run(const run_args& a) {
 
   std::string lp = lp_name(a);
   // The count lines go out first, so that a log holding both streams shows
-  // them in the order they were printed (a write error shows at the end).
-  std::fflush(stdout);
+  // them in the order they were printed; when they cannot be written the run
+  // stops before writing any file.
+  if (flush_stdout()) return 1;
   std::fprintf(stderr, "writing %s\n", lp.c_str());
   if (LP_out(t, obs, dint, lp, a.frac)) return 1;
 
@@ -207,13 +213,13 @@ int run(const run_args& a) {
 
   calc_prob_test(t, dint, test);
   if (out_pint(t, test, pint_name(a))) return 1;
-  return finish_output();
+  return flush_stdout();
 }
 
 int domlp_main(int argc, char** argv) {
   run_args a;
   int rc = parse_args(argc, argv, a);
-  if (rc >= 0) return rc == 0 ? finish_output() : rc;
+  if (rc >= 0) return rc == 0 ? flush_stdout() : rc;
   try {
     return run(a);
   } catch (const std::bad_alloc&) {
