@@ -558,6 +558,11 @@ TEST(FailDisk, FileSizeLimitWhileTheSolverWritesItsReport) {
   run_result res = run_in(d, kArgs, "", false, 160 * 1024);
   EXPECT_EQ(res.status, 1);
   EXPECT_EQ(res.err, kWriting + "glpsol failed with exit status 1\n");
+  // The report stops at the limit.
+  std::string report = d.read(kOut);
+  EXPECT_TRUE(starts_with(report, "Problem:")) << report.substr(0, 200);
+  EXPECT_LE(report.size(), 160u * 1024);
+  EXPECT_EQ(report.find("End of output"), std::string::npos);
   EXPECT_EQ(d.read(kPint), "earlier\tpint\n");
   EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
 }
