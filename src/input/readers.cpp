@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "input.h"
@@ -73,10 +74,43 @@ int count_from(line_reader& r, const std::string& file, int& count) {
   return 0;
 }
 
+// Pair lines are read in batches: the two names of every line of a batch
+// are copied aside and their index slots fetched before the first of them is
+// looked up, so that the cache misses of a batch overlap instead of coming
+// one after another. Proteins are still numbered in line order.
+constexpr size_t kBatch = 32;
+
+struct pending_pair {
+  size_t a, a_len, b, b_len;  // offsets and lengths in the batch's text
+};
+
+struct pair_batch {
+  std::string text;
+  std::vector<pending_pair> lines;
+};
+
+void add_batch(node_table& t, pair_set& s, pair_batch& b) {
+  for (const pending_pair& p : b.lines) {
+    t.prot_by_name.prefetch(std::string_view(b.text).substr(p.a, p.a_len));
+    t.prot_by_name.prefetch(std::string_view(b.text).substr(p.b, p.b_len));
+  }
+  for (const pending_pair& p : b.lines) {
+    pair x;
+    x.i = add_prot(t, std::string_view(b.text).substr(p.a, p.a_len));
+    x.j = add_prot(t, std::string_view(b.text).substr(p.b, p.b_len));
+    x.prob = 1.0;
+    s.item.push_back(x);
+  }
+  b.text.clear();
+  b.lines.clear();
+}
+
 // The pair lines from `r`, which stands after the count line.
 int pairs_from(node_table& t, pair_set& s, line_reader& r, const std::string& file) {
   std::string_view line;
   s.item.reserve(static_cast<size_t>(std::min(std::max(s.n, 0), kMaxReserve)));
+  pair_batch batch;
+  batch.lines.reserve(kBatch);
   while (r.next(line)) {
     size_t pos = 0;
     std::string_view a = next_token(line, pos, kPairDelims);
@@ -87,16 +121,17 @@ int pairs_from(node_table& t, pair_set& s, line_reader& r, const std::string& fi
                      file.c_str(), r.line_no());
       continue;
     }
-    if (s.item.size() >= static_cast<size_t>(INT_MAX)) {
+    if (s.item.size() + batch.lines.size() >= static_cast<size_t>(INT_MAX)) {
       std::fprintf(stderr, "'%s': too many pairs\n", file.c_str());
       return 1;
     }
-    pair p;
-    p.i = add_prot(t, a);
-    p.j = add_prot(t, b);
-    p.prob = 1.0;
-    s.item.push_back(p);
+    pending_pair p{batch.text.size(), a.size(), batch.text.size() + a.size(), b.size()};
+    batch.text.append(a);
+    batch.text.append(b);
+    batch.lines.push_back(p);
+    if (batch.lines.size() == kBatch) add_batch(t, s, batch);
   }
+  add_batch(t, s, batch);
   if (r.failed()) return read_failed(r, file);
   t.nprot = static_cast<int>(t.prot.size());
   s.n = static_cast<int>(s.item.size());
@@ -140,11 +175,19 @@ int domains_from(node_table& t, line_reader& r, const std::string& file) {
     if (colon == std::string_view::npos) continue;
     node d;
     size_t pos = colon + 1;
-    for (std::string_view tok; !(tok = next_token(line, pos, kDomDelims)).empty();) {
-      int q = find_prot(t, tok);
-      if (q < 0) continue;
-      d.member_names.emplace_back(tok);
-      d.member.push_back(q);
+    // Names in batches, their index slots fetched before the look-ups.
+    std::string_view toks[kBatch];
+    for (;;) {
+      size_t got = 0;
+      while (got < kBatch && !(toks[got] = next_token(line, pos, kDomDelims)).empty())
+        t.prot_by_name.prefetch(toks[got++]);
+      for (size_t x = 0; x < got; ++x) {
+        int q = find_prot(t, toks[x]);
+        if (q < 0) continue;
+        d.member_names.emplace_back(toks[x]);
+        d.member.push_back(q);
+      }
+      if (got < kBatch) break;
     }
     if (d.member.empty()) continue;
     if (t.dom.size() >= static_cast<size_t>(INT_MAX)) {

@@ -1,12 +1,24 @@
+#include <algorithm>
 #include <cstdio>
 
 #include "lp.h"
 
 namespace domlp {
 
+namespace {
+
+// Distance, in observed pairs, at which the protein nodes are fetched ahead;
+// their domain lists are fetched at half that distance and the index slots
+// of their domain pairs at a quarter, each once the data it needs is there.
+constexpr size_t kAhead = 32;
+
+}  // namespace
+
 void construct_dint(const node_table& t, pair_set& obs, pair_set& dint) {
-  obs.index.reserve(obs.item.size());
-  for (size_t k = 0; k < obs.item.size(); ++k) {
+  const size_t n = obs.item.size();
+  obs.index.reserve(n);
+  for (size_t k = 0; k < n; ++k) {
+    if (k + kAhead < n) obs.index.prefetch(obs.item[k + kAhead].i, obs.item[k + kAhead].j);
     obs.index.set(obs.item[k].i, obs.item[k].j, static_cast<int>(k));
     obs.item[k].obs = 1;
   }
@@ -16,20 +28,30 @@ void construct_dint(const node_table& t, pair_set& obs, pair_set& dint) {
   // an observed pair between proteins of its two domains, so every numbered
   // domain pair is supported.
   dint.item.clear();
-  for (const pair& op : obs.item) {
-    const std::vector<int>& ma = t.prot[op.i].member;
-    const std::vector<int>& mb = t.prot[op.j].member;
-    for_each_distinct(ma, [&](int da) {
-      for_each_distinct(mb, [&](int db) {
-        if (dint.index.get(da, db) >= 0) return;
-        dint.index.set(da, db, static_cast<int>(dint.item.size()));
-        pair dp;
-        dp.i = std::min(da, db);
-        dp.j = std::max(da, db);
-        dp.prob = 0.0;
-        dp.obs = 1;
-        dint.item.push_back(dp);
-      });
+  auto each_pair = [&](size_t k, auto&& f) {
+    const std::vector<int>& ma = t.prot[obs.item[k].i].member;
+    const std::vector<int>& mb = t.prot[obs.item[k].j].member;
+    for_each_distinct(ma, [&](int da) { for_each_distinct(mb, [&](int db) { f(da, db); }); });
+  };
+  for (size_t k = 0; k < n; ++k) {
+    if (k + kAhead < n) {
+      __builtin_prefetch(&t.prot[obs.item[k + kAhead].i]);
+      __builtin_prefetch(&t.prot[obs.item[k + kAhead].j]);
+    }
+    if (k + kAhead / 2 < n) {
+      __builtin_prefetch(t.prot[obs.item[k + kAhead / 2].i].member.data());
+      __builtin_prefetch(t.prot[obs.item[k + kAhead / 2].j].member.data());
+    }
+    if (k + kAhead / 4 < n)
+      each_pair(k + kAhead / 4, [&](int da, int db) { dint.index.prefetch(da, db); });
+    each_pair(k, [&](int da, int db) {
+      if (dint.index.insert(da, db, static_cast<int>(dint.item.size())) >= 0) return;
+      pair dp;
+      dp.i = std::min(da, db);
+      dp.j = std::max(da, db);
+      dp.prob = 0.0;
+      dp.obs = 1;
+      dint.item.push_back(dp);
     });
   }
   dint.n = static_cast<int>(dint.item.size());

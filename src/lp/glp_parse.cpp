@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -11,12 +12,14 @@ namespace domlp {
 
 namespace {
 
-constexpr std::string_view kDelims = " \t\n";
+bool is_delim(char c) {
+  return c == ' ' || c == '\t' || c == '\n';
+}
 
 std::string_view next_token(std::string_view s, size_t& pos) {
-  while (pos < s.size() && kDelims.find(s[pos]) != std::string_view::npos) ++pos;
+  while (pos < s.size() && is_delim(s[pos])) ++pos;
   size_t start = pos;
-  while (pos < s.size() && kDelims.find(s[pos]) == std::string_view::npos) ++pos;
+  while (pos < s.size() && !is_delim(s[pos])) ++pos;
   return s.substr(start, pos - start);
 }
 
@@ -42,20 +45,45 @@ bool parse_x_name(std::string_view name, int& a, int& b) {
 
 // The activity as a decimal number (0.0 when it does not begin with one),
 // clamped to [0, 1]; a value that is not a number counts as 0.
+// The solver prints plain decimal numbers, which from_chars reads without
+// the locale and rounds correctly, as strtod does; anything it does not
+// read whole (a sign, hexadecimal, trailing text) goes to strtod.
 double parse_activity(std::string_view tok) {
-  std::string s(tok);
-  double v = std::strtod(s.c_str(), nullptr);
+  double v = 0.0;
+  auto r = std::from_chars(tok.data(), tok.data() + tok.size(), v);
+  if (r.ec != std::errc() || r.ptr != tok.data() + tok.size()) {
+    std::string s(tok);
+    v = std::strtod(s.c_str(), nullptr);
+  }
   if (!(v >= 0.0)) return 0.0;
   return v > 1.0 ? 1.0 : v;
 }
 
-void store(pair_set& dint, std::string_view name, std::string_view activity) {
-  int a = 0, b = 0;
-  if (!parse_x_name(name, a, b)) return;
-  int k = dint.index.get(a, b);
-  if (k >= 0 && dint.item[static_cast<size_t>(k)].obs == 1)
-    dint.item[static_cast<size_t>(k)].prob = parse_activity(activity);
-}
+// Stores activities in the domain pairs named by the report's columns.
+// The solver lists the columns in the order of their first appearance in
+// the LP file, which is the objective's, the order of the domain pairs, so
+// the next pair in order is tried before the index: the same pair whenever
+// every pair has a position of its own (as many index entries as pairs).
+struct column_store {
+  pair_set& dint;
+  size_t next = 0;
+
+  void store(std::string_view name, std::string_view activity) {
+    int a = 0, b = 0;
+    if (!parse_x_name(name, a, b)) return;
+    int lo = std::min(a, b), hi = std::max(a, b);
+    int k = -1;
+    if (next < dint.item.size() && dint.item[next].i == lo && dint.item[next].j == hi &&
+        dint.index.size() == dint.item.size())
+      k = static_cast<int>(next);
+    else
+      k = dint.index.get(a, b);
+    if (k < 0) return;
+    next = static_cast<size_t>(k) + 1;
+    if (dint.item[static_cast<size_t>(k)].obs == 1)
+      dint.item[static_cast<size_t>(k)].prob = parse_activity(activity);
+  }
+};
 
 int read_error(const line_reader& r, const std::string& file) {
   std::fprintf(stderr, "parse_glp: read error (%s): %s\n", file.c_str(), std::strerror(r.error()));
@@ -91,6 +119,7 @@ int parse_glp_stream(FILE* in, const std::string& file, pair_set& dint) {
   // longer than twelve characters on a line of its own and the status,
   // activity and bounds on the next line. The slack columns e(t) follow all
   // x columns; the first of them ends the reading.
+  column_store columns{dint};
   while (r.next(line)) {
     size_t pos = 0;
     std::string_view num = next_token(line, pos);
@@ -111,11 +140,11 @@ int parse_glp_stream(FILE* in, const std::string& file, pair_set& dint) {
       status = next_token(line, pos);
       activity = next_token(line, pos);
       if (activity.empty()) break;
-      store(dint, saved, activity);
+      columns.store(saved, activity);
       continue;
     }
     if (activity.empty()) break;
-    store(dint, name, activity);
+    columns.store(name, activity);
   }
   if (r.failed()) return read_error(r, file);
   std::fprintf(stderr, "parse_glp: report ends inside the column section (%s)\n", file.c_str());

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -9,18 +11,28 @@ namespace domlp {
 
 namespace {
 
+// Decimal digits of a non-negative value at `p`; returns the end.
+char* put_digits(char* p, long long v) {
+  return std::to_chars(p, p + 20, v).ptr;
+}
+
+// " + x(a,b)" with the smaller index first, written in one go.
 void put_x(text_writer& w, int a, int b) {
-  w.put(" + x(");
-  w.put_int(std::min(a, b));
-  w.put(',');
-  w.put_int(std::max(a, b));
-  w.put(')');
+  char* p = w.room(40);
+  std::memcpy(p, " + x(", 5);
+  p = put_digits(p + 5, std::min(a, b));
+  *p++ = ',';
+  p = put_digits(p, std::max(a, b));
+  *p++ = ')';
+  w.advance(p);
 }
 
 void put_e(text_writer& w, long long t) {
-  w.put(" +e(");
-  w.put_int(t);
-  w.put(')');
+  char* p = w.room(32);
+  std::memcpy(p, " +e(", 4);
+  p = put_digits(p + 4, t);
+  *p++ = ')';
+  w.advance(p);
 }
 
 // Counts written terms and breaks the line after every eighth.
@@ -33,6 +45,28 @@ struct wrap {
     }
   }
 };
+
+// Domains that both proteins of a row carry, each once, in increasing order:
+// the merge of the two non-decreasing domain lists.
+void common_domains(const std::vector<int>& a, const std::vector<int>& b, std::vector<int>& out) {
+  out.clear();
+  size_t x = 0, y = 0;
+  while (x < a.size() && y < b.size()) {
+    if (a[x] < b[y]) {
+      ++x;
+    } else if (b[y] < a[x]) {
+      ++y;
+    } else {
+      if (out.empty() || out.back() != a[x]) out.push_back(a[x]);
+      ++x;
+      ++y;
+    }
+  }
+}
+
+bool has(const std::vector<int>& sorted, int d) {
+  return std::binary_search(sorted.begin(), sorted.end(), d);
+}
 
 }  // namespace
 
@@ -56,12 +90,28 @@ int write_lp(FILE* out, const node_table& t, const pair_set& obs, const pair_set
   }
   w.put("\n\nSubject To\n");
 
-  // Each row writes a domain pair once, however many combinations of the two
-  // proteins' domains reach it; `stamp` marks the pairs written in this row.
-  std::vector<int> stamp(dint.item.size(), -1);
+  // A row lists the distinct domain pairs of its two proteins' domain
+  // lists, distinct domains of the first protein outside, of the second
+  // inside. The combination (a, b) names the same domain pair as (b, a),
+  // which came earlier in the row exactly when b < a, b is a domain of the
+  // first protein and a one of the second, that is when both are common to
+  // the two proteins. Those are skipped, so that no look-up is needed.
+  std::vector<int> common;
   int row = 2;
   int rows = 0;
-  for (size_t k = 0; k < obs.item.size(); ++k) {
+  const size_t n = obs.item.size();
+  // The protein nodes and their domain lists of rows a little ahead are
+  // fetched while this row is written.
+  constexpr size_t kAhead = 8;
+  for (size_t k = 0; k < n; ++k) {
+    if (k + 2 * kAhead < n) {
+      __builtin_prefetch(&t.prot[obs.item[k + 2 * kAhead].i]);
+      __builtin_prefetch(&t.prot[obs.item[k + 2 * kAhead].j]);
+    }
+    if (k + kAhead < n) {
+      __builtin_prefetch(t.prot[obs.item[k + kAhead].i].member.data());
+      __builtin_prefetch(t.prot[obs.item[k + kAhead].j].member.data());
+    }
     const pair& op = obs.item[k];
     if (op.obs != 1 || t.prot[op.i].n <= 0 || t.prot[op.j].n <= 0) continue;
     ++rows;
@@ -69,13 +119,14 @@ int write_lp(FILE* out, const node_table& t, const pair_set& obs, const pair_set
     w.put_int(row);
     w.put("):");
     wrap terms;
-    for_each_distinct(t.prot[op.i].member, [&](int da) {
-      for_each_distinct(t.prot[op.j].member, [&](int db) {
-        int pos = dint.index.get(da, db);
-        if (pos >= 0) {
-          if (stamp[static_cast<size_t>(pos)] == row) return;
-          stamp[static_cast<size_t>(pos)] = row;
-        }
+    const std::vector<int>& ma = t.prot[op.i].member;
+    const std::vector<int>& mb = t.prot[op.j].member;
+    common_domains(ma, mb, common);
+    bool mirrors = common.size() > 1;
+    for_each_distinct(ma, [&](int da) {
+      bool da_common = mirrors && has(common, da);
+      for_each_distinct(mb, [&](int db) {
+        if (da_common && db < da && has(common, db)) return;
         put_x(w, da, db);
         terms.count(w);
       });

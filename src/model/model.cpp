@@ -7,20 +7,74 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <functional>
 
 namespace domlp {
 
 // ---------------------------------------------------------------------------
 // name_index
 
+namespace {
+
+uint64_t load64(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
+}
+
+uint64_t load32(const char* p) {
+  uint32_t w;
+  std::memcpy(&w, p, 4);
+  return w;
+}
+
+// The n < 8 bytes at p as one zero-padded word. Built from whole loads (two
+// overlapping ones from four bytes on) rather than a byte copy, whose
+// narrow stores the wide load that follows would have to wait for.
+uint64_t short_word(const char* p, size_t n) {
+  if (n >= 4) return load32(p) | (load32(p + n - 4) << ((n - 4) * 8));
+  if (n == 0) return 0;
+  auto byte = [&](size_t x) { return static_cast<uint64_t>(static_cast<unsigned char>(p[x])); };
+  return byte(0) | (byte(n / 2) << (n / 2 * 8)) | (byte(n - 1) << ((n - 1) * 8));
+}
+
+uint64_t mix(uint64_t h) {
+  h = (h ^ (h >> 27)) * 0x94D049BB133111EBull;
+  return h ^ (h >> 31);
+}
+
+// First seven bytes of the name, zero-padded, then min(length, 8).
+uint64_t head_of(std::string_view name) {
+  size_t n = name.size();
+  if (n < 8) return short_word(name.data(), n) | (static_cast<uint64_t>(n) << 56);
+  return (load64(name.data()) & 0x00FFFFFFFFFFFFFFull) | (uint64_t{8} << 56);
+}
+
+// A name of at most seven bytes is its head; a longer one is taken eight
+// bytes at a time, the last word overlapping the one before it.
+uint32_t hash_from(std::string_view name, uint64_t head) {
+  size_t n = name.size();
+  if (n < 8) return static_cast<uint32_t>(mix(head * 0xBF58476D1CE4E5B9ull));
+  const char* p = name.data();
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+  size_t x = 0;
+  for (; x + 8 <= n; x += 8) {
+    h = (h ^ load64(p + x)) * 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 31;
+  }
+  if (x < n) h = (h ^ load64(p + n - 8)) * 0xBF58476D1CE4E5B9ull;
+  return static_cast<uint32_t>(mix(h));
+}
+
+}  // namespace
+
+uint32_t name_index::hash_of(std::string_view name) {
+  return hash_from(name, head_of(name));
+}
+
 name_index::entry name_index::make(std::string_view name) {
-  unsigned char b[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-  std::memcpy(b, name.data(), std::min<size_t>(name.size(), 7));
-  b[7] = static_cast<unsigned char>(std::min<size_t>(name.size(), 8));
   entry e{0, 0, 0};
-  std::memcpy(&e.head, b, sizeof b);
-  e.hash = static_cast<uint32_t>(std::hash<std::string_view>{}(name) >> 16);
+  e.head = head_of(name);
+  e.hash = hash_from(name, e.head);
   return e;
 }
 
@@ -213,7 +267,7 @@ text_writer::text_writer(FILE* f) : f_(f), buf_(kBufSize) {}
 
 void text_writer::put(std::string_view s) {
   if (s.size() > buf_.size() - len_) {
-    flush();
+    drain();
     if (s.size() > buf_.size()) {
       if (!err_ && std::fwrite(s.data(), 1, s.size(), f_) != s.size()) err_ = errno ? errno : EIO;
       return;
@@ -224,7 +278,7 @@ void text_writer::put(std::string_view s) {
 }
 
 void text_writer::put(char c) {
-  if (len_ == buf_.size()) flush();
+  if (len_ == buf_.size()) drain();
   buf_[len_++] = c;
 }
 
@@ -234,9 +288,13 @@ void text_writer::put_int(long long v) {
   put(std::string_view(tmp, static_cast<size_t>(r.ptr - tmp)));
 }
 
-bool text_writer::flush() {
+void text_writer::drain() {
   if (len_ && !err_ && std::fwrite(buf_.data(), 1, len_, f_) != len_) err_ = errno ? errno : EIO;
   len_ = 0;
+}
+
+bool text_writer::flush() {
+  drain();
   if (!err_ && std::fflush(f_) != 0) err_ = errno ? errno : EIO;
   return err_ == 0;
 }
@@ -253,8 +311,8 @@ bool atomic_file::open(const std::string& final_name) {
   std::string stem = final_;
   bool short_stem = false;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tmp_ =
-        stem + ".tmp" + std::to_string(getpid()) + (attempt ? "." + std::to_string(attempt) : "");
+    tmp_ = stem + ".tmp" + std::to_string(getpid());
+    if (attempt) tmp_.append(".").append(std::to_string(attempt));
     int fd = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;

@@ -32,6 +32,12 @@ class name_index {
   int find(const std::vector<node>& prot, std::string_view name) const;
   // Index of `name`; when absent, `q` is recorded for it and -1 returned.
   int insert(const std::vector<node>& prot, std::string_view name, int q);
+  // Hints that `name` is looked up soon: the home slot of a random name is
+  // a cache miss, and a reader that issues the hints for a batch of names
+  // before looking them up overlaps those misses.
+  void prefetch(std::string_view name) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[hash_of(name) & (slots_.size() - 1)]);
+  }
 
  private:
   struct entry {
@@ -39,6 +45,7 @@ class name_index {
     uint32_t hash;  // also the home slot
     uint32_t q1;    // index + 1; 0 when the slot is empty
   };
+  static uint32_t hash_of(std::string_view name);
   static entry make(std::string_view name);
   bool same(const std::vector<node>& prot, const entry& e, const entry& want,
             std::string_view name) const;
@@ -162,12 +169,23 @@ class text_writer {
   void put(std::string_view s);
   void put(char c);
   void put_int(long long v);
+  // At least `n` bytes of buffer space (n at most 4096) for the caller to
+  // fill; advance() then takes what was written up to `end`. Lets a writer
+  // format a whole term with one capacity check.
+  char* room(size_t n) {
+    if (buf_.size() - len_ < n) drain();
+    return buf_.data() + len_;
+  }
+  void advance(char* end) { len_ = static_cast<size_t>(end - buf_.data()); }
   // Writes what is buffered and flushes the stream; false after any failure.
   bool flush();
   bool ok() const { return err_ == 0; }
   int error() const { return err_; }
 
  private:
+  // Writes what is buffered, without flushing the stream.
+  void drain();
+
   FILE* f_;
   std::vector<char> buf_;
   size_t len_ = 0;

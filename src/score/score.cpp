@@ -5,30 +5,38 @@
 
 namespace domlp {
 
-double score_pair(const node_table& t, const pair_set& dint, int a, int b) {
+namespace {
+
+// Value of the domain pair (a, b): 0 when there is none or it is unsupported.
+double value_of(const pair_set& dint, int a, int b) {
+  int k = dint.index.get(a, b);
+  return k >= 0 && dint.item[static_cast<size_t>(k)].obs == 1
+             ? dint.item[static_cast<size_t>(k)].prob
+             : 0.0;
+}
+
+// The score of a, b: the sum, in list order, of the values of every
+// combination of a domain of a with a domain of b, stopped at 1. The values
+// a distinct domain of a forms with b's list are looked up once, and only
+// the non-zero ones kept: adding a zero never changes a sum of values that
+// are not negative, so the sum is the same one, and repeats of that domain
+// in a's list add the same row again. Values are never negative, so once the
+// sum reaches 1 the score is 1 whatever follows.
+double score_with(const node_table& t, const pair_set& dint, int a, int b,
+                  std::vector<double>& row) {
   const std::vector<int>& ma = t.prot[a].member;
   const std::vector<int>& mb = t.prot[b].member;
-  // Values of the domain pairs that each domain of b forms with the current
-  // domain of a, looked up once per distinct domain of a; a repeat of a
-  // domain of a adds the same row again.
-  std::vector<double> vals(mb.size());
   double sum = 0.0;
   for (size_t x = 0; x < ma.size(); ++x) {
     if (x == 0 || ma[x] != ma[x - 1]) {
+      row.clear();
+      double v = 0.0;
       for (size_t y = 0; y < mb.size(); ++y) {
-        if (y > 0 && mb[y] == mb[y - 1]) {
-          vals[y] = vals[y - 1];
-          continue;
-        }
-        int k = dint.index.get(ma[x], mb[y]);
-        vals[y] = (k >= 0 && dint.item[static_cast<size_t>(k)].obs == 1)
-                      ? dint.item[static_cast<size_t>(k)].prob
-                      : 0.0;
+        if (y == 0 || mb[y] != mb[y - 1]) v = value_of(dint, ma[x], mb[y]);
+        if (v != 0.0) row.push_back(v);
       }
     }
-    // Values are never negative, so once the sum reaches 1 the score is 1
-    // whatever follows.
-    for (double v : vals) {
+    for (double v : row) {
       sum += v;
       if (sum >= 1.0) return 1.0;
     }
@@ -36,10 +44,39 @@ double score_pair(const node_table& t, const pair_set& dint, int a, int b) {
   return sum > 1.0 ? 1.0 : sum;
 }
 
+}  // namespace
+
+double score_pair(const node_table& t, const pair_set& dint, int a, int b) {
+  std::vector<double> row;
+  return score_with(t, dint, a, b, row);
+}
+
 void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
-  for (pair& tp : test.item) {
+  std::vector<double> row;
+  const size_t n = test.item.size();
+  // The protein nodes, their domain lists and the index slots of their
+  // domain pairs are fetched a few test pairs ahead, each once the data it
+  // needs is there, so that the cache misses of nearby pairs overlap.
+  constexpr size_t kAhead = 32;
+  auto slots = [&](const pair& tp) {
+    const std::vector<int>& ma = t.prot[tp.i].member;
+    const std::vector<int>& mb = t.prot[tp.j].member;
+    for_each_distinct(
+        ma, [&](int da) { for_each_distinct(mb, [&](int db) { dint.index.prefetch(da, db); }); });
+  };
+  for (size_t k = 0; k < n; ++k) {
+    if (k + kAhead < n) {
+      __builtin_prefetch(&t.prot[test.item[k + kAhead].i]);
+      __builtin_prefetch(&t.prot[test.item[k + kAhead].j]);
+    }
+    if (k + kAhead / 2 < n) {
+      __builtin_prefetch(t.prot[test.item[k + kAhead / 2].i].member.data());
+      __builtin_prefetch(t.prot[test.item[k + kAhead / 2].j].member.data());
+    }
+    if (k + kAhead / 4 < n) slots(test.item[k + kAhead / 4]);
+    pair& tp = test.item[k];
     if (t.prot[tp.i].n == 0 || t.prot[tp.j].n == 0) continue;
-    tp.prob = score_pair(t, dint, tp.i, tp.j);
+    tp.prob = score_with(t, dint, tp.i, tp.j, row);
   }
 }
 
