@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <string>
@@ -154,6 +155,11 @@ TEST(LpText, ExampleOfTheFormat) {
   EXPECT_EQ(LP_out(c.t, c.obs, c.dint, d.file("no/obs.lp"), 0.1f), 1);
   EXPECT_EQ(GetCapturedStderr(),
             "cannot write '" + d.file("no/obs.lp") + "': No such file or directory\n");
+  // A failed write is reported, however small the text.
+  FILE* full = std::fopen("/dev/full", "w");
+  ASSERT_NE(full, nullptr);
+  EXPECT_EQ(write_lp(full, c.t, c.obs, c.dint, 0.1f), ENOSPC);
+  std::fclose(full);
 
   // No observed pair at all: no covering row, the budget row alone.
   EXPECT_EQ(lp_text(build("0\n", "0\n"), 0.5f), "\nMinimize\nobj:\n\nSubject To\nr(2):<=0\nEnd\n");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <string>
 #include <tuple>
@@ -122,4 +123,8 @@ TEST(Score, ScoredTestPairsAndThePredictedPairsText) {
   EXPECT_EQ(out_pint(s.t, w, d.file("no/t.pint")), 1);
   EXPECT_EQ(GetCapturedStderr(),
             "cannot write '" + d.file("no/t.pint") + "': No such file or directory\n");
+  FILE* full = std::fopen("/dev/full", "w");
+  ASSERT_NE(full, nullptr);
+  EXPECT_EQ(write_pint(full, s.t, w), ENOSPC);
+  std::fclose(full);
 }
