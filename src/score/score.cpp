@@ -54,15 +54,15 @@ double score_pair(const node_table& t, const pair_set& dint, int a, int b) {
 void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
   std::vector<double> row;
   const size_t n = test.item.size();
-  // The protein nodes, their domain lists and the index slots of their
-  // domain pairs are fetched a few test pairs ahead, each once the data it
-  // needs is there, so that the cache misses of nearby pairs overlap.
+  // The protein nodes, their domain lists, the index slots of their domain
+  // pairs and then those pairs are fetched a few test pairs ahead, each once
+  // the data it needs is there, so that the cache misses of nearby test
+  // pairs overlap.
   constexpr size_t kAhead = 32;
-  auto slots = [&](const pair& tp) {
+  auto combos = [&](const pair& tp, auto&& f) {
     const std::vector<int>& ma = t.prot[tp.i].member;
     const std::vector<int>& mb = t.prot[tp.j].member;
-    for_each_distinct(
-        ma, [&](int da) { for_each_distinct(mb, [&](int db) { dint.index.prefetch(da, db); }); });
+    for_each_distinct(ma, [&](int da) { for_each_distinct(mb, [&](int db) { f(da, db); }); });
   };
   for (size_t k = 0; k < n; ++k) {
     if (k + kAhead < n) {
@@ -73,7 +73,14 @@ void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
       __builtin_prefetch(t.prot[test.item[k + kAhead / 2].i].member.data());
       __builtin_prefetch(t.prot[test.item[k + kAhead / 2].j].member.data());
     }
-    if (k + kAhead / 4 < n) slots(test.item[k + kAhead / 4]);
+    if (k + kAhead / 4 < n)
+      combos(test.item[k + kAhead / 4], [&](int da, int db) { dint.index.prefetch(da, db); });
+    if (k + kAhead / 8 < n) {
+      combos(test.item[k + kAhead / 8], [&](int da, int db) {
+        int pos = dint.index.get(da, db);
+        if (pos >= 0) __builtin_prefetch(&dint.item[static_cast<size_t>(pos)]);
+      });
+    }
     pair& tp = test.item[k];
     if (t.prot[tp.i].n == 0 || t.prot[tp.j].n == 0) continue;
     tp.prob = score_with(t, dint, tp.i, tp.j, row);
