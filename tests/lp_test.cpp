@@ -14,10 +14,6 @@
 
 using namespace domlp;
 using namespace domlp_test;
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -32,17 +28,15 @@ struct instance {
 // builds the domain pairs.
 instance build(const std::string& obs, const std::string& dom) {
   instance c;
-  CaptureStdout();
-  FILE* f = mem_in(obs);
-  readprotint_stream(c.t, c.obs, f, "obs.txt");
-  std::fclose(f);
-  f = mem_in(dom);
-  creat_domprot_stream(c.t, f, "dom.txt");
-  std::fclose(f);
-  GetCapturedStdout();
-  CaptureStdout();
-  construct_dint(c.t, c.obs, c.dint);
-  c.printed = GetCapturedStdout();
+  FILE* o = mem_in(obs);
+  FILE* d = mem_in(dom);
+  capture([&] {
+    readprotint_stream(c.t, c.obs, o, "obs.txt");
+    creat_domprot_stream(c.t, d, "dom.txt");
+  });
+  std::fclose(o);
+  std::fclose(d);
+  c.printed = capture([&] { construct_dint(c.t, c.obs, c.dint); }).out;
   return c;
 }
 
@@ -130,9 +124,7 @@ TEST(DomainPairs, RepeatsEmptyTablesAndLargeIndices) {
   for (node& n : t.prot) n.n = static_cast<int>(n.member.size());
   pair_set obs, dint;
   obs.item = {pair{99999, 0, 1.0, 0}};
-  CaptureStdout();
-  construct_dint(t, obs, dint);
-  EXPECT_EQ(GetCapturedStdout(), "2\n");
+  EXPECT_EQ(capture([&] { construct_dint(t, obs, dint); }).out, "2\n");
   EXPECT_EQ(pairs_of(dint), "(7,2999999)(2999999,3000000)");
   EXPECT_EQ(dint.index.get(3000000, 2999999), 1);
   EXPECT_EQ(obs.index.get(0, 99999), 0);
@@ -146,15 +138,6 @@ TEST(LpText, ExampleOfTheFormat) {
       "r(2): + x(0,1) + x(1,1) +e(0) >= 1.000\n"
       "r(3): +e(0) +e(1)<=0\nEnd\n";
   EXPECT_EQ(lp_text(c, 0.1f), want);
-
-  temp_dir d;
-  EXPECT_EQ(LP_out(c.t, c.obs, c.dint, d.file("obs.lp"), 0.1f), 0);
-  EXPECT_EQ(d.read("obs.lp"), want);
-  EXPECT_EQ(d.list(), (std::vector<std::string>{"obs.lp"}));
-  CaptureStderr();
-  EXPECT_EQ(LP_out(c.t, c.obs, c.dint, d.file("no/obs.lp"), 0.1f), 1);
-  EXPECT_EQ(GetCapturedStderr(),
-            "cannot write '" + d.file("no/obs.lp") + "': No such file or directory\n");
   // A failed write is reported, however small the text.
   FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);

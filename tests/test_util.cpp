@@ -179,6 +179,26 @@ run_result run_domlp(const std::vector<std::string>& args, const run_options& op
   return r;
 }
 
+void write_inputs(const temp_dir& d, const inputs& in) {
+  d.write("obs.txt", in.obs);
+  d.write("dom.txt", in.dom);
+  d.write("test.txt", in.test);
+}
+
+run_result run_in(const temp_dir& d, const std::vector<std::string>& args, run_options opt) {
+  opt.cwd = d.path();
+  return run_domlp(args, opt);
+}
+
+bool starts_with(const std::string& s, const std::string& prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool ends_with(const std::string& s, const std::string& suffix) {
+  return s.size() >= suffix.size() &&
+         s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 std::string fake_glpsol(const temp_dir& dir, const std::string& body) {
   std::string bin = dir.file("fakebin");
   ::mkdir(bin.c_str(), 0755);

@@ -2,6 +2,8 @@
 // stand-in solvers and in-memory streams.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -35,14 +37,14 @@ struct run_result {
 };
 
 struct run_options {
-  std::string cwd;              // working directory of the run
-  std::string path_prefix;      // directory put first on PATH (a stand-in glpsol)
-  bool no_system_path = false;  // PATH is only path_prefix (glpsol missing)
-  long fsize_limit = -1;        // RLIMIT_FSIZE in bytes, SIGXFSZ ignored, when >= 0
-  bool merge_stderr = false;    // stderr goes to the stdout file (result in `out`)
+  std::string cwd = {};          // working directory of the run
+  std::string path_prefix = {};  // directory put first on PATH (a stand-in glpsol)
+  bool no_system_path = false;   // PATH is only path_prefix (glpsol missing)
+  long fsize_limit = -1;         // RLIMIT_FSIZE in bytes, SIGXFSZ ignored, when >= 0
+  bool merge_stderr = false;     // stderr goes to the stdout file (result in `out`)
   // When set, stdout goes to this existing file instead (such as /dev/full);
   // it is opened for writing, never created or truncated.
-  std::string stdout_to;
+  std::string stdout_to = {};
   // Run as root, the program runs as the unprivileged run user instead, so
   // that file permissions bind it (see hand_to_run_user).
   bool unprivileged = false;
@@ -63,6 +65,39 @@ bool permissions_bind_run_user();
 
 // Runs the program built beside the tests with `args`.
 run_result run_domlp(const std::vector<std::string>& args, const run_options& opt);
+
+// The three input files of a run.
+struct inputs {
+  std::string obs;
+  std::string dom;
+  std::string test;
+};
+
+// Writes `in` into `d` as obs.txt, dom.txt and test.txt.
+void write_inputs(const temp_dir& d, const inputs& in);
+
+// Runs the program with `d` as its working directory.
+run_result run_in(const temp_dir& d, const std::vector<std::string>& args, run_options opt = {});
+
+bool starts_with(const std::string& s, const std::string& prefix);
+bool ends_with(const std::string& s, const std::string& suffix);
+
+// What a call printed on standard output and standard error.
+struct captured {
+  std::string out;
+  std::string err;
+};
+
+template <class F>
+captured capture(F&& f) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  f();
+  captured c;
+  c.out = testing::internal::GetCapturedStdout();
+  c.err = testing::internal::GetCapturedStderr();
+  return c;
+}
 
 // Writes an executable stand-in `glpsol` shell script into `dir` (its body
 // follows "#!/bin/sh"); returns the directory to put first on PATH.
