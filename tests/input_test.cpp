@@ -119,16 +119,8 @@ TEST(CountLine, LeadingNumberOnly) {
 TEST(DomainReader, LineRules) {
   node_table t = with_proteins("A B\nC D:1");
   captured c = read_domains(t,
-                            "9\n"
-                            "PF1:A B X\n"
-                            "PF2 A B\n"
-                            "PF3:X Y\n"
-                            ":A B\n"
-                            "PF4 : A\n"
-                            "::PF5:\tC\r\n"
-                            "PF6:A A\n"
-                            "PF7:D:1 D\n"
-                            "PF1:B\n");
+                            "9\nPF1:A B X\nPF2 A B\nPF3:X Y\n:A B\nPF4 : A\n::PF5:\tC\r\n"
+                            "PF6:A A\nPF7:D:1 D\nPF1:B\n");
   EXPECT_EQ(c.err, "");
   EXPECT_EQ(c.out, "domain number: 6\n");
   ASSERT_EQ(t.ndom, 6);

@@ -94,15 +94,16 @@ TEST(DomainPairs, NumberedInOrderOfFirstFormation) {
   EXPECT_EQ(c.dint.index.get(1, 3), -1);
   // Observed index: symmetric, the later of R-S and S-R wins, and a pair
   // with a domain-less protein (T) is indexed and flagged all the same.
-  int p = find_prot(c.t, "P"), q = find_prot(c.t, "Q"), r = find_prot(c.t, "R"),
-      s = find_prot(c.t, "S"), t = find_prot(c.t, "T");
-  EXPECT_EQ(c.obs.index.get(p, q), 0);
-  EXPECT_EQ(c.obs.index.get(q, p), 0);
-  EXPECT_EQ(c.obs.index.get(r, s), 2);
-  EXPECT_EQ(c.obs.index.get(s, r), 2);
-  EXPECT_EQ(c.obs.index.get(s, s), 3);
-  EXPECT_EQ(c.obs.index.get(t, p), 4);
-  EXPECT_EQ(c.obs.index.get(p, r), -1);
+  auto at = [&c](const char* a, const char* b) {
+    return c.obs.index.get(find_prot(c.t, a), find_prot(c.t, b));
+  };
+  EXPECT_EQ(at("P", "Q"), 0);
+  EXPECT_EQ(at("Q", "P"), 0);
+  EXPECT_EQ(at("R", "S"), 2);
+  EXPECT_EQ(at("S", "R"), 2);
+  EXPECT_EQ(at("S", "S"), 3);
+  EXPECT_EQ(at("T", "P"), 4);
+  EXPECT_EQ(at("P", "R"), -1);
   for (const pair& o : c.obs.item) EXPECT_EQ(o.obs, 1);
 }
 
