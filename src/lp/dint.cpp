@@ -35,8 +35,8 @@ void construct_dint(const node_table& t, pair_set& obs, pair_set& dint) {
   };
   for (size_t k = 0; k < n; ++k) {
     if (k + kAhead < n) {
-      __builtin_prefetch(&t.prot[obs.item[k + kAhead].i]);
-      __builtin_prefetch(&t.prot[obs.item[k + kAhead].j]);
+      prefetch_node(t.prot[obs.item[k + kAhead].i]);
+      prefetch_node(t.prot[obs.item[k + kAhead].j]);
     }
     if (k + kAhead / 2 < n) {
       __builtin_prefetch(t.prot[obs.item[k + kAhead / 2].i].member.data());

@@ -102,11 +102,11 @@ int write_lp(FILE* out, const node_table& t, const pair_set& obs, const pair_set
   const size_t n = obs.item.size();
   // The protein nodes and their domain lists of rows a little ahead are
   // fetched while this row is written.
-  constexpr size_t kAhead = 8;
+  constexpr size_t kAhead = 16;
   for (size_t k = 0; k < n; ++k) {
     if (k + 2 * kAhead < n) {
-      __builtin_prefetch(&t.prot[obs.item[k + 2 * kAhead].i]);
-      __builtin_prefetch(&t.prot[obs.item[k + 2 * kAhead].j]);
+      prefetch_node(t.prot[obs.item[k + 2 * kAhead].i]);
+      prefetch_node(t.prot[obs.item[k + 2 * kAhead].j]);
     }
     if (k + kAhead < n) {
       __builtin_prefetch(t.prot[obs.item[k + kAhead].i].member.data());

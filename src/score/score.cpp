@@ -66,8 +66,8 @@ void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
   };
   for (size_t k = 0; k < n; ++k) {
     if (k + kAhead < n) {
-      __builtin_prefetch(&t.prot[test.item[k + kAhead].i]);
-      __builtin_prefetch(&t.prot[test.item[k + kAhead].j]);
+      prefetch_node(t.prot[test.item[k + kAhead].i]);
+      prefetch_node(t.prot[test.item[k + kAhead].j]);
     }
     if (k + kAhead / 2 < n) {
       __builtin_prefetch(t.prot[test.item[k + kAhead / 2].i].member.data());
@@ -89,7 +89,15 @@ void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
 
 int write_pint(FILE* out, const node_table& t, const pair_set& test) {
   text_writer w(out);
-  for (const pair& tp : test.item) {
+  // The names of the proteins a few test pairs ahead are fetched early.
+  constexpr size_t kAhead = 16;
+  const size_t n = test.item.size();
+  for (size_t k = 0; k < n; ++k) {
+    if (k + kAhead < n && test.item[k + kAhead].prob >= 1.0) {
+      __builtin_prefetch(&t.prot[test.item[k + kAhead].i].name);
+      __builtin_prefetch(&t.prot[test.item[k + kAhead].j].name);
+    }
+    const pair& tp = test.item[k];
     if (!(tp.prob >= 1.0)) continue;
     w.put(t.prot[tp.i].name);
     w.put('\t');
