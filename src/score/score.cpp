@@ -1,7 +1,9 @@
 #include "score.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace domlp {
 
@@ -15,6 +17,63 @@ double value_of(const pair_set& dint, int a, int b) {
              : 0.0;
 }
 
+// The non-zero values of the domain pairs, by pair, for scoring many test
+// pairs: a solution leaves most pairs at 0, so this table is a fraction of
+// the pair index, and a look-up is one probe instead of the index slot and
+// then the pair. It holds the same values as value_of when every pair has a
+// position of its own, as many index entries as pairs (pairs built by
+// construct_dint); otherwise usable() is false.
+class value_table {
+ public:
+  explicit value_table(const pair_set& dint) {
+    if (dint.index.size() != dint.item.size()) return;
+    size_t nonzero = 0;
+    for (const pair& dp : dint.item) {
+      if (dp.i < 0 || dp.j < 0) return;
+      nonzero += dp.obs == 1 && dp.prob != 0.0;
+    }
+    size_t cap = 16;
+    while (cap < 2 * nonzero + 1) cap <<= 1;
+    slots_.assign(cap, entry{kEmpty, kEmpty, 0.0});
+    for (const pair& dp : dint.item) {
+      if (dp.obs != 1 || dp.prob == 0.0) continue;
+      uint64_t k = key(dp.i, dp.j);
+      size_t x = slot(k);
+      while (slots_[x].lo != kEmpty) x = (x + 1) & (slots_.size() - 1);
+      slots_[x] = entry{static_cast<uint32_t>(k), static_cast<uint32_t>(k >> 32), dp.prob};
+    }
+    usable_ = true;
+  }
+  bool usable() const { return usable_; }
+  double get(int a, int b) const {
+    uint64_t k = key(a, b);
+    for (size_t x = slot(k);; x = (x + 1) & (slots_.size() - 1)) {
+      const entry& e = slots_[x];
+      if (e.lo == static_cast<uint32_t>(k) && e.hi == static_cast<uint32_t>(k >> 32)) return e.v;
+      if (e.lo == kEmpty) return 0.0;
+    }
+  }
+  void prefetch(int a, int b) const { __builtin_prefetch(&slots_[slot(key(a, b))]); }
+
+ private:
+  static constexpr uint32_t kEmpty = ~0u;
+  struct entry {
+    uint32_t lo, hi;
+    double v;
+  };
+  static uint64_t key(int a, int b) {
+    if (a > b) std::swap(a, b);
+    return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
+  }
+  size_t slot(uint64_t k) const {
+    uint64_t h = k * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+    return static_cast<size_t>(h) & (slots_.size() - 1);
+  }
+  std::vector<entry> slots_;
+  bool usable_ = false;
+};
+
 // The score of a, b: the sum, in list order, of the values of every
 // combination of a domain of a with a domain of b, stopped at 1. The values
 // a distinct domain of a forms with b's list are looked up once, and only
@@ -22,8 +81,8 @@ double value_of(const pair_set& dint, int a, int b) {
 // are not negative, so the sum is the same one, and repeats of that domain
 // in a's list add the same row again. Values are never negative, so once the
 // sum reaches 1 the score is 1 whatever follows.
-double score_with(const node_table& t, const pair_set& dint, int a, int b,
-                  std::vector<double>& row) {
+template <class Value>
+double score_with(const node_table& t, int a, int b, std::vector<double>& row, Value&& value) {
   const std::vector<int>& ma = t.prot[a].member;
   const std::vector<int>& mb = t.prot[b].member;
   double sum = 0.0;
@@ -32,7 +91,7 @@ double score_with(const node_table& t, const pair_set& dint, int a, int b,
       row.clear();
       double v = 0.0;
       for (size_t y = 0; y < mb.size(); ++y) {
-        if (y == 0 || mb[y] != mb[y - 1]) v = value_of(dint, ma[x], mb[y]);
+        if (y == 0 || mb[y] != mb[y - 1]) v = value(ma[x], mb[y]);
         if (v != 0.0) row.push_back(v);
       }
     }
@@ -48,16 +107,16 @@ double score_with(const node_table& t, const pair_set& dint, int a, int b,
 
 double score_pair(const node_table& t, const pair_set& dint, int a, int b) {
   std::vector<double> row;
-  return score_with(t, dint, a, b, row);
+  return score_with(t, a, b, row, [&](int da, int db) { return value_of(dint, da, db); });
 }
 
 void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
   std::vector<double> row;
+  const value_table values(dint);
   const size_t n = test.item.size();
-  // The protein nodes, their domain lists, the index slots of their domain
-  // pairs and then those pairs are fetched a few test pairs ahead, each once
-  // the data it needs is there, so that the cache misses of nearby test
-  // pairs overlap.
+  // The protein nodes, their domain lists and the slots their domain pairs
+  // are looked up in are fetched a few test pairs ahead, each once the data
+  // it needs is there, so that the cache misses of nearby test pairs overlap.
   constexpr size_t kAhead = 32;
   auto combos = [&](const pair& tp, auto&& f) {
     const std::vector<int>& ma = t.prot[tp.i].member;
@@ -73,17 +132,19 @@ void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
       __builtin_prefetch(t.prot[test.item[k + kAhead / 2].i].member.data());
       __builtin_prefetch(t.prot[test.item[k + kAhead / 2].j].member.data());
     }
-    if (k + kAhead / 4 < n)
-      combos(test.item[k + kAhead / 4], [&](int da, int db) { dint.index.prefetch(da, db); });
-    if (k + kAhead / 8 < n) {
-      combos(test.item[k + kAhead / 8], [&](int da, int db) {
-        int pos = dint.index.get(da, db);
-        if (pos >= 0) __builtin_prefetch(&dint.item[static_cast<size_t>(pos)]);
-      });
+    if (k + kAhead / 4 < n) {
+      if (values.usable())
+        combos(test.item[k + kAhead / 4], [&](int da, int db) { values.prefetch(da, db); });
+      else
+        combos(test.item[k + kAhead / 4], [&](int da, int db) { dint.index.prefetch(da, db); });
     }
     pair& tp = test.item[k];
     if (t.prot[tp.i].n == 0 || t.prot[tp.j].n == 0) continue;
-    tp.prob = score_with(t, dint, tp.i, tp.j, row);
+    if (values.usable())
+      tp.prob = score_with(t, tp.i, tp.j, row, [&](int da, int db) { return values.get(da, db); });
+    else
+      tp.prob =
+          score_with(t, tp.i, tp.j, row, [&](int da, int db) { return value_of(dint, da, db); });
   }
 }
 
