@@ -337,7 +337,8 @@ TEST(FailInput, PipesAreReadOnce) {
 // The disk refuses the output.
 
 // Nothing can be written in the directory: the LP file fails first, and the
-// outputs of an earlier run are left as they were.
+// outputs of an earlier run are left as they were. (As root, the run is made
+// as the unprivileged run user, whom the permissions bind.)
 TEST(FailDisk, UnwritableDirectoryFailsTheRun) {
   if (!permissions_bind_run_user()) GTEST_SKIP() << "file permissions do not bind the run user";
   temp_dir d;
@@ -351,6 +352,28 @@ TEST(FailDisk, UnwritableDirectoryFailsTheRun) {
   EXPECT_EQ(res.out, kCounts);
   expect_earlier(d);
   EXPECT_EQ(d.list(), inputs_and({kLp, kOut, kPint}));
+}
+
+// The predicted pairs go to the test file's directory, which is read-only:
+// the LP file and the report are written, the predictions of an earlier run
+// stay.
+TEST(FailDisk, UnwritableTestDirectoryKeepsEarlierPredictions) {
+  if (!permissions_bind_run_user()) GTEST_SKIP() << "file permissions do not bind the run user";
+  temp_dir d;
+  write_inputs(d, {kObs, kDom, ""});
+  ::unlink(d.file("test.txt").c_str());
+  ::mkdir(d.file("ro").c_str(), 0755);
+  d.write("ro/test.txt", kTest);
+  d.write("ro/test.txt.0.100000.pint", "earlier\tpint\n");
+  ::chmod(d.file("ro").c_str(), 0555);
+  run_result res = run_bound_by_permissions(d, {"obs.txt", "dom.txt", "ro/test.txt", "0.1"});
+  ::chmod(d.file("ro").c_str(), 0755);
+  EXPECT_EQ(res.status, 1);
+  EXPECT_EQ(res.err, kWriting + "cannot write 'ro/test.txt.0.100000.pint': Permission denied\n");
+  EXPECT_NE(d.read(kOut).find("Status:     OPTIMAL"), std::string::npos);
+  EXPECT_EQ(d.read("ro/test.txt.0.100000.pint"), "earlier\tpint\n");
+  EXPECT_EQ(list_tree(d.path()), sorted({"dom.txt", "obs.txt", "ro", "ro/test.txt",
+                                         "ro/test.txt.0.100000.pint", kLp, kOut}));
 }
 
 // An output name taken by a directory: the LP file and the predicted pairs
@@ -394,10 +417,7 @@ TEST(FailDisk, StandardOutputCannotBeWritten) {
     SCOPED_TRACE(args[0]);
     temp_dir d;
     write_inputs(d, kGood);
-    run_options o;
-    o.cwd = d.path();
-    o.stdout_to = "/dev/full";
-    run_result res = run_domlp(args, o);
+    run_result res = run_in(d, args, {.stdout_to = "/dev/full"});
     EXPECT_EQ(res.status, 1);
     EXPECT_EQ(res.err, "error writing standard output: No space left on device\n");
     EXPECT_EQ(d.list(), kInputs);
