@@ -15,14 +15,6 @@ namespace {
 
 const std::vector<std::string> kArgs = {"obs.txt", "dom.txt", "test.txt", "0.1"};
 
-std::string count_lines(int prot1, int pairs1, int prot2, int pairs2, int ndom, int ndint) {
-  return "Total proteins: " + std::to_string(prot1) +
-         "\nTotal protein pairs: " + std::to_string(pairs1) +
-         "\nTotal proteins: " + std::to_string(prot2) +
-         "\nTotal protein pairs: " + std::to_string(pairs2) +
-         "\ndomain number: " + std::to_string(ndom) + "\n" + std::to_string(ndint) + "\n";
-}
-
 // glpsol's banner, the first thing it prints on standard output.
 constexpr const char* kSolverBanner = "GLPSOL";
 

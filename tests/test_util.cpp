@@ -190,6 +190,14 @@ run_result run_in(const temp_dir& d, const std::vector<std::string>& args, run_o
   return run_domlp(args, opt);
 }
 
+std::string count_lines(int prot1, int pairs1, int prot2, int pairs2, int ndom, int ndint) {
+  return "Total proteins: " + std::to_string(prot1) +
+         "\nTotal protein pairs: " + std::to_string(pairs1) +
+         "\nTotal proteins: " + std::to_string(prot2) +
+         "\nTotal protein pairs: " + std::to_string(pairs2) +
+         "\ndomain number: " + std::to_string(ndom) + "\n" + std::to_string(ndint) + "\n";
+}
+
 bool starts_with(const std::string& s, const std::string& prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
 }

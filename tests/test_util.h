@@ -79,6 +79,10 @@ void write_inputs(const temp_dir& d, const inputs& in);
 // Runs the program with `d` as its working directory.
 run_result run_in(const temp_dir& d, const std::vector<std::string>& args, run_options opt = {});
 
+// The count lines a run prints on standard output: the proteins and pairs
+// after each pair file, the kept domains and the domain pairs.
+std::string count_lines(int prot1, int pairs1, int prot2, int pairs2, int ndom, int ndint);
+
 bool starts_with(const std::string& s, const std::string& prefix);
 bool ends_with(const std::string& s, const std::string& suffix);
 
