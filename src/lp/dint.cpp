@@ -28,6 +28,11 @@ void construct_dint(const node_table& t, pair_set& obs, pair_set& dint) {
   // an observed pair between proteins of its two domains, so every numbered
   // domain pair is supported.
   dint.item.clear();
+  // Sized for as many domain pairs as observed pairs, about what skewed
+  // data gives: the index then rarely grows, and every growth would move
+  // all of its entries to random places in a table twice the size.
+  dint.index.reserve(n);
+  dint.item.reserve(n);
   auto each_pair = [&](size_t k, auto&& f) {
     const std::vector<int>& ma = t.prot[obs.item[k].i].member;
     const std::vector<int>& mb = t.prot[obs.item[k].j].member;

@@ -35,7 +35,8 @@ class name_index {
   // Hints that `name` is looked up soon: the home slot of a random name is
   // a cache miss, and a reader that issues the hints for a batch of names
   // before looking them up overlaps those misses.
-  void prefetch(std::string_view name) const {
+  // Always inlined, like pair_index::prefetch.
+  [[gnu::always_inline]] void prefetch(std::string_view name) const {
     if (!slots_.empty()) __builtin_prefetch(&slots_[hash_of(name) & (slots_.size() - 1)]);
   }
 
@@ -57,7 +58,7 @@ class name_index {
 
 // Hints that a node's count and domain list are read soon. A node spans two
 // cache lines, and the list's pointer usually lies in the second.
-inline void prefetch_node(const node& q) {
+[[gnu::always_inline]] inline void prefetch_node(const node& q) {
   __builtin_prefetch(&q.n);
   __builtin_prefetch(&q.member);
 }
@@ -85,7 +86,9 @@ class pair_index {
   // position, or -1 when `pos` was stored.
   int insert(int a, int b, int pos);
   // Hints that the pair is looked up soon.
-  void prefetch(int a, int b) const {
+  // Always inlined: as a function of its own it has no visible effect, and
+  // the compiler would drop its calls.
+  [[gnu::always_inline]] void prefetch(int a, int b) const {
     if (!slots_.empty()) __builtin_prefetch(&slots_[slot(key(a, b))]);
   }
   size_t size() const { return used_; }

@@ -53,7 +53,10 @@ class value_table {
       if (e.lo == kEmpty) return 0.0;
     }
   }
-  void prefetch(int a, int b) const { __builtin_prefetch(&slots_[slot(key(a, b))]); }
+  // Always inlined, like pair_index::prefetch.
+  [[gnu::always_inline]] void prefetch(int a, int b) const {
+    __builtin_prefetch(&slots_[slot(key(a, b))]);
+  }
 
  private:
   static constexpr uint32_t kEmpty = ~0u;
