@@ -154,7 +154,7 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 }
 
 // ===========================================================================
-// Input files that stop the run before anything is written.
+// Bad input files.
 
 enum role { kObsRole, kDomRole, kTestRole };
 const char* const kRoleFile[] = {"obs.txt", "dom.txt", "test.txt"};
@@ -591,7 +591,8 @@ TEST(FailReport, ReportsOfAStandInSolver) {
 // look like options and names with bytes beyond ASCII are used as they are.
 // The run works in a subdirectory of a scratch directory: a name run by a
 // shell would create a file there or in the parent ("../hijacked"), and
-// nothing but the three derived files may appear in either.
+// nothing but the three derived files, each beside its input, may appear
+// anywhere in the scratch directory.
 TEST(FailNames, ShellAndNonAsciiNamesCreateNothingElse) {
   struct name_case {
     const char* what;
