@@ -264,27 +264,34 @@ double draw_value(rng& r) {
 }
 
 // A report in the solver's layout carrying `value` for every domain pair,
-// names longer than twelve characters wrapped onto a line of their own.
+// names longer than twelve characters wrapped onto a line of their own. The
+// columns come in domain pair order, as the solver lists them, or, with
+// `order`, in that order instead (shown[k] is still pair k's value).
 std::string report_for(const ref_model& m, const std::vector<double>& value,
-                       std::vector<std::string>& shown) {
+                       std::vector<std::string>& shown,
+                       const std::vector<size_t>* order = nullptr) {
   std::string s =
       "Problem:    \nRows:       1\nColumns:    1\nNon-zeros:  1\nStatus:     OPTIMAL\n"
       "Objective:  obj = 1 (MINimum)\n\n"
       "   No. Column name  St   Activity     Lower bound   Upper bound    Marginal\n"
       "------ ------------ -- ------------- ------------- ------------- -------------\n";
   char buf[128];
+  shown.assign(m.dpairs.size(), "");
   for (size_t k = 0; k < m.dpairs.size(); ++k) {
+    std::snprintf(buf, sizeof buf, "%13.6g", value[k]);
+    shown[k] = buf;
+  }
+  for (size_t c = 0; c < m.dpairs.size(); ++c) {
+    size_t k = order ? (*order)[c] : c;
     std::string name =
         "x(" + std::to_string(m.dpairs[k].first) + "," + std::to_string(m.dpairs[k].second) + ")";
-    std::snprintf(buf, sizeof buf, "%13.6g", value[k]);
-    shown.emplace_back(buf);
-    std::snprintf(buf, sizeof buf, "%6zu ", k + 1);
+    std::snprintf(buf, sizeof buf, "%6zu ", c + 1);
     s += buf;
     if (name.size() <= 12)
       s += name + std::string(13 - name.size(), ' ');
     else
       s += name + "\n" + std::string(20, ' ');
-    s += (value[k] > 0 ? "B  " : "NL ") + shown.back() + "             0\n";
+    s += (value[k] > 0 ? "B  " : "NL ") + shown[k] + "             0\n";
   }
   std::snprintf(buf, sizeof buf, "%6zu e(0)         NL             0             0\n",
                 m.dpairs.size() + 1);
@@ -370,6 +377,26 @@ void check_equivalent(const spec& sp) {
     double v = std::strtod(shown[k].c_str(), nullptr);
     value[k] = v < 0.0 ? 0.0 : v > 1.0 ? 1.0 : v;
     ASSERT_EQ(dint.item[k].prob, value[k]) << k << " " << shown[k];
+  }
+  // The reader takes the columns in pair order without a look-up; a report
+  // listing them otherwise (here every second pair first, both halves
+  // reversed) must still reach each pair. The pairs are cleared first, so
+  // that a missed one shows.
+  {
+    std::vector<size_t> order;
+    for (size_t k = m.dpairs.size(); k-- > 0;)
+      if (k % 2 == 1) order.push_back(k);
+    for (size_t k = m.dpairs.size(); k-- > 0;)
+      if (k % 2 == 0) order.push_back(k);
+    std::vector<std::string> again;
+    std::string shuffled = report_for(m, value, again, &order);
+    pair_set copy = dint;
+    for (pair& dp : copy.item) dp.prob = -1.0;
+    FILE* f = domlp_test::mem_in(shuffled);
+    ASSERT_EQ(parse_glp_stream(f, "report", copy), 0);
+    std::fclose(f);
+    for (size_t k = 0; k < m.dpairs.size(); ++k)
+      ASSERT_EQ(copy.item[k].prob, dint.item[k].prob) << k;
   }
 
   calc_prob_test(t, dint, test);
