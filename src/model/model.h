@@ -76,6 +76,20 @@ int find_prot(const node_table& t, std::string_view name);
 // Index of the protein named `name`, appending a new node when there is none.
 int add_prot(node_table& t, std::string_view name);
 
+// Key of an unordered node pair: the smaller index in the high half.
+inline uint64_t pair_key(int a, int b) {
+  if (a > b) std::swap(a, b);
+  return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
+}
+
+// Home slot of a pair key in an open-addressing table of `size` slots, a
+// power of two.
+inline size_t pair_home(uint64_t k, size_t size) {
+  uint64_t h = k * 0x9E3779B97F4A7C15ull;
+  h ^= h >> 29;
+  return static_cast<size_t>(h) & (size - 1);
+}
+
 // Symmetric map from an unordered pair of node indices to a pair position.
 // Open addressing; only the pairs that exist are stored.
 class pair_index {
@@ -101,15 +115,8 @@ class pair_index {
     uint32_t hi;
     int val;
   };
-  static uint64_t key(int a, int b) {
-    if (a > b) std::swap(a, b);
-    return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
-  }
-  size_t slot(uint64_t k) const {
-    uint64_t h = k * 0x9E3779B97F4A7C15ull;
-    h ^= h >> 29;
-    return static_cast<size_t>(h) & (slots_.size() - 1);
-  }
+  static uint64_t key(int a, int b) { return pair_key(a, b); }
+  size_t slot(uint64_t k) const { return pair_home(k, slots_.size()); }
   static bool holds(const entry& e, uint64_t k) {
     return e.lo == static_cast<uint32_t>(k) && e.hi == static_cast<uint32_t>(k >> 32);
   }

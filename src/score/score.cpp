@@ -64,15 +64,8 @@ class value_table {
     uint32_t lo, hi;
     double v;
   };
-  static uint64_t key(int a, int b) {
-    if (a > b) std::swap(a, b);
-    return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
-  }
-  size_t slot(uint64_t k) const {
-    uint64_t h = k * 0x9E3779B97F4A7C15ull;
-    h ^= h >> 29;
-    return static_cast<size_t>(h) & (slots_.size() - 1);
-  }
+  static uint64_t key(int a, int b) { return pair_key(a, b); }
+  size_t slot(uint64_t k) const { return pair_home(k, slots_.size()); }
   std::vector<entry> slots_;
   bool usable_ = false;
 };
