@@ -33,20 +33,9 @@ void construct_dint(const node_table& t, pair_set& obs, pair_set& dint) {
   // all of its entries to random places in a table twice the size.
   dint.index.reserve(n);
   dint.item.reserve(n);
-  auto each_pair = [&](size_t k, auto&& f) {
-    const std::vector<int>& ma = t.prot[obs.item[k].i].member;
-    const std::vector<int>& mb = t.prot[obs.item[k].j].member;
-    for_each_distinct(ma, [&](int da) { for_each_distinct(mb, [&](int db) { f(da, db); }); });
-  };
+  auto each_pair = [&](size_t k, auto&& f) { for_each_domain_combo(t, obs.item[k], f); };
   for (size_t k = 0; k < n; ++k) {
-    if (k + kAhead < n) {
-      prefetch_node(t.prot[obs.item[k + kAhead].i]);
-      prefetch_node(t.prot[obs.item[k + kAhead].j]);
-    }
-    if (k + kAhead / 2 < n) {
-      __builtin_prefetch(t.prot[obs.item[k + kAhead / 2].i].member.data());
-      __builtin_prefetch(t.prot[obs.item[k + kAhead / 2].j].member.data());
-    }
+    prefetch_pair_proteins(t, obs.item, k, kAhead);
     if (k + kAhead / 4 < n)
       each_pair(k + kAhead / 4, [&](int da, int db) { dint.index.prefetch(da, db); });
     each_pair(k, [&](int da, int db) {

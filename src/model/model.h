@@ -149,6 +149,32 @@ void for_each_distinct(const std::vector<int>& v, F&& f) {
     if (x == 0 || v[x] != v[x - 1]) f(v[x]);
 }
 
+// Calls f(da, db) for each distinct domain da of the first protein of `p`
+// with each distinct domain db of its second, in list order.
+template <class F>
+void for_each_domain_combo(const node_table& t, const pair& p, F&& f) {
+  const std::vector<int>& mb = t.prot[p.j].member;
+  for_each_distinct(t.prot[p.i].member,
+                    [&](int da) { for_each_distinct(mb, [&](int db) { f(da, db); }); });
+}
+
+// For a loop over `ps` at position k: fetches the protein nodes of the pair
+// `ahead` positions on and the domain lists of the pair half as far on, each
+// once the data it needs is there, so that the cache misses of nearby pairs
+// overlap.
+[[gnu::always_inline]] inline void prefetch_pair_proteins(const node_table& t,
+                                                          const std::vector<pair>& ps, size_t k,
+                                                          size_t ahead) {
+  if (k + ahead < ps.size()) {
+    prefetch_node(t.prot[ps[k + ahead].i]);
+    prefetch_node(t.prot[ps[k + ahead].j]);
+  }
+  if (k + ahead / 2 < ps.size()) {
+    __builtin_prefetch(t.prot[ps[k + ahead / 2].i].member.data());
+    __builtin_prefetch(t.prot[ps[k + ahead / 2].j].member.data());
+  }
+}
+
 // Reads a stream line by line; lines of any length are returned whole,
 // without their line break.
 class line_reader {

@@ -114,20 +114,9 @@ void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
   // are looked up in are fetched a few test pairs ahead, each once the data
   // it needs is there, so that the cache misses of nearby test pairs overlap.
   constexpr size_t kAhead = 32;
-  auto combos = [&](const pair& tp, auto&& f) {
-    const std::vector<int>& ma = t.prot[tp.i].member;
-    const std::vector<int>& mb = t.prot[tp.j].member;
-    for_each_distinct(ma, [&](int da) { for_each_distinct(mb, [&](int db) { f(da, db); }); });
-  };
+  auto combos = [&](const pair& tp, auto&& f) { for_each_domain_combo(t, tp, f); };
   for (size_t k = 0; k < n; ++k) {
-    if (k + kAhead < n) {
-      prefetch_node(t.prot[test.item[k + kAhead].i]);
-      prefetch_node(t.prot[test.item[k + kAhead].j]);
-    }
-    if (k + kAhead / 2 < n) {
-      __builtin_prefetch(t.prot[test.item[k + kAhead / 2].i].member.data());
-      __builtin_prefetch(t.prot[test.item[k + kAhead / 2].j].member.data());
-    }
+    prefetch_pair_proteins(t, test.item, k, kAhead);
     if (k + kAhead / 4 < n) {
       if (values.usable())
         combos(test.item[k + kAhead / 4], [&](int da, int db) { values.prefetch(da, db); });
