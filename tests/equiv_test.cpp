@@ -71,7 +71,7 @@ struct skewed {
   }
 };
 
-struct spec {
+struct data_shape {
   size_t proteins, domains, pairs, tests;
   double heavy_repeat;  // share of proteins with a domain repeated 100-300 times
   double domains_mean_extra;
@@ -89,7 +89,7 @@ std::string pname(size_t i) {
   return "P" + std::to_string(i);
 }
 
-generated generate(const spec& sp) {
+generated generate(const data_shape& sp) {
   rng r{sp.seed};
   generated g;
   skewed dom_pick(r, sp.domains, 1.0, 1.0);
@@ -300,7 +300,7 @@ std::string report_for(const ref_model& m, const std::vector<double>& value,
   return s;
 }
 
-void check_equivalent(const spec& sp) {
+void check_equivalent(const data_shape& sp) {
   generated g = generate(sp);
   ref_model m;
   ref_read(g, m);
