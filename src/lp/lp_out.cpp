@@ -102,16 +102,9 @@ int write_lp(FILE* out, const node_table& t, const pair_set& obs, const pair_set
   const size_t n = obs.item.size();
   // The protein nodes and their domain lists of rows a little ahead are
   // fetched while this row is written.
-  constexpr size_t kAhead = 16;
+  constexpr size_t kAhead = 32;
   for (size_t k = 0; k < n; ++k) {
-    if (k + 2 * kAhead < n) {
-      prefetch_node(t.prot[obs.item[k + 2 * kAhead].i]);
-      prefetch_node(t.prot[obs.item[k + 2 * kAhead].j]);
-    }
-    if (k + kAhead < n) {
-      __builtin_prefetch(t.prot[obs.item[k + kAhead].i].member.data());
-      __builtin_prefetch(t.prot[obs.item[k + kAhead].j].member.data());
-    }
+    prefetch_pair_proteins(t, obs.item, k, kAhead);
     const pair& op = obs.item[k];
     if (op.obs != 1 || t.prot[op.i].n <= 0 || t.prot[op.j].n <= 0) continue;
     ++rows;

@@ -103,27 +103,24 @@ void name_index::grow() {
   reserve(slots_.empty() ? 8 : slots_.size());
 }
 
+size_t name_index::probe(const std::vector<node>& prot, const entry& want,
+                         std::string_view name) const {
+  size_t mask = slots_.size() - 1;
+  size_t x = want.hash & mask;
+  while (slots_[x].q1 && !same(prot, slots_[x], want, name)) x = (x + 1) & mask;
+  return x;
+}
+
 int name_index::find(const std::vector<node>& prot, std::string_view name) const {
   if (slots_.empty()) return -1;
-  entry want = make(name);
-  size_t mask = slots_.size() - 1;
-  for (size_t x = want.hash & mask;; x = (x + 1) & mask) {
-    const entry& e = slots_[x];
-    if (!e.q1) return -1;
-    if (same(prot, e, want, name)) return static_cast<int>(e.q1 - 1);
-  }
+  return static_cast<int>(slots_[probe(prot, make(name), name)].q1) - 1;
 }
 
 int name_index::insert(const std::vector<node>& prot, std::string_view name, int q) {
   if ((used_ + 1) * 2 > slots_.size()) grow();
   entry want = make(name);
-  size_t mask = slots_.size() - 1;
-  size_t x = want.hash & mask;
-  for (;; x = (x + 1) & mask) {
-    const entry& e = slots_[x];
-    if (!e.q1) break;
-    if (same(prot, e, want, name)) return static_cast<int>(e.q1 - 1);
-  }
+  size_t x = probe(prot, want, name);
+  if (slots_[x].q1) return static_cast<int>(slots_[x].q1 - 1);
   want.q1 = static_cast<uint32_t>(q) + 1u;
   slots_[x] = want;
   ++used_;
@@ -156,12 +153,16 @@ void pair_index::reserve(size_t n) {
   used_ = 0;
   for (const entry& e : old) {
     uint64_t k = (static_cast<uint64_t>(e.hi) << 32) | e.lo;
-    if (k == ~uint64_t{0}) continue;
-    size_t x = slot(k);
-    while (!holds(slots_[x], ~uint64_t{0})) x = (x + 1) & (slots_.size() - 1);
-    slots_[x] = e;
+    if (k == kEmptyKey) continue;
+    slots_[probe(k)] = e;
     ++used_;
   }
+}
+
+size_t pair_index::probe(uint64_t k) const {
+  size_t x = slot(k);
+  while (!holds(slots_[x], k) && !holds(slots_[x], kEmptyKey)) x = (x + 1) & (slots_.size() - 1);
+  return x;
 }
 
 void pair_index::grow() {
@@ -170,37 +171,21 @@ void pair_index::grow() {
 
 int pair_index::get(int a, int b) const {
   if (slots_.empty()) return -1;
-  uint64_t k = key(a, b);
-  for (size_t x = slot(k);; x = (x + 1) & (slots_.size() - 1)) {
-    const entry& e = slots_[x];
-    if (holds(e, k)) return e.val;
-    if (holds(e, ~uint64_t{0})) return -1;
-  }
+  const entry& e = slots_[probe(key(a, b))];
+  return holds(e, kEmptyKey) ? -1 : e.val;
 }
 
 void pair_index::set(int a, int b, int pos) {
-  if ((used_ + 1) * 3 > slots_.size() * 2) grow();
-  uint64_t k = key(a, b);
-  size_t x = slot(k);
-  while (!holds(slots_[x], ~uint64_t{0}) && !holds(slots_[x], k)) x = (x + 1) & (slots_.size() - 1);
-  if (!holds(slots_[x], k)) {
-    slots_[x].lo = static_cast<uint32_t>(k);
-    slots_[x].hi = static_cast<uint32_t>(k >> 32);
-    ++used_;
-  }
-  slots_[x].val = pos;
+  if (insert(a, b, pos) < 0) return;
+  slots_[probe(key(a, b))].val = pos;  // a later pair overwrites an earlier one
 }
 
 int pair_index::insert(int a, int b, int pos) {
   if ((used_ + 1) * 3 > slots_.size() * 2) grow();
   uint64_t k = key(a, b);
-  size_t x = slot(k);
-  for (;; x = (x + 1) & (slots_.size() - 1)) {
-    entry& e = slots_[x];
-    if (holds(e, k)) return e.val;
-    if (holds(e, ~uint64_t{0})) break;
-  }
-  slots_[x] = entry{static_cast<uint32_t>(k), static_cast<uint32_t>(k >> 32), pos};
+  entry& e = slots_[probe(k)];
+  if (holds(e, k)) return e.val;
+  e = entry{static_cast<uint32_t>(k), static_cast<uint32_t>(k >> 32), pos};
   ++used_;
   return -1;
 }

@@ -48,6 +48,8 @@ class name_index {
   };
   static uint32_t hash_of(std::string_view name);
   static entry make(std::string_view name);
+  // Slot holding `name`, or the empty slot where it would go.
+  size_t probe(const std::vector<node>& prot, const entry& want, std::string_view name) const;
   bool same(const std::vector<node>& prot, const entry& e, const entry& want,
             std::string_view name) const;
   void grow();
@@ -117,6 +119,9 @@ class pair_index {
   };
   static uint64_t key(int a, int b) { return pair_key(a, b); }
   size_t slot(uint64_t k) const { return pair_home(k, slots_.size()); }
+  static constexpr uint64_t kEmptyKey = ~uint64_t{0};
+  // Slot holding key `k`, or the empty slot where it would go.
+  size_t probe(uint64_t k) const;
   static bool holds(const entry& e, uint64_t k) {
     return e.lo == static_cast<uint32_t>(k) && e.hi == static_cast<uint32_t>(k >> 32);
   }
