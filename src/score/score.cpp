@@ -1,7 +1,9 @@
 #include "score.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace domlp {
 
@@ -15,35 +17,57 @@ double value_of(const pair_set& dint, int a, int b) {
              : 0.0;
 }
 
-// The non-zero values of the domain pairs, for scoring many test pairs: a
-// solution leaves most pairs at 0, so the values kept are few and stay in
-// the cache, and the index over them is a fraction of the pair index. It
-// holds what value_of gives: each pair's value is taken from the position
-// the pair index gives it.
+// The non-zero values of the domain pairs, by pair, for scoring many test
+// pairs: a solution leaves most pairs at 0, so this table is a fraction of
+// the pair index, and a look-up is one probe instead of the index slot and
+// then the pair. It holds the same values as value_of when every pair has a
+// position of its own, as many index entries as pairs (pairs built by
+// construct_dint); otherwise usable() is false.
 class value_table {
  public:
   explicit value_table(const pair_set& dint) {
+    if (dint.index.size() != dint.item.size()) return;
     size_t nonzero = 0;
-    for (const pair& dp : dint.item) nonzero += dp.obs == 1 && dp.prob != 0.0;
-    index_.reserve(nonzero);
-    values_.reserve(nonzero);
-    for (size_t k = 0; k < dint.item.size(); ++k) {
-      const pair& dp = dint.item[k];
+    for (const pair& dp : dint.item) {
+      if (dp.i < 0 || dp.j < 0) return;
+      nonzero += dp.obs == 1 && dp.prob != 0.0;
+    }
+    size_t cap = 16;
+    while (cap < 2 * nonzero + 1) cap <<= 1;
+    slots_.assign(cap, entry{kEmpty, kEmpty, 0.0});
+    for (const pair& dp : dint.item) {
       if (dp.obs != 1 || dp.prob == 0.0) continue;
-      if (dint.index.get(dp.i, dp.j) != static_cast<int>(k)) continue;
-      index_.set(dp.i, dp.j, static_cast<int>(values_.size()));
-      values_.push_back(dp.prob);
+      uint64_t k = key(dp.i, dp.j);
+      size_t x = slot(k);
+      while (slots_[x].lo != kEmpty) x = (x + 1) & (slots_.size() - 1);
+      slots_[x] = entry{static_cast<uint32_t>(k), static_cast<uint32_t>(k >> 32), dp.prob};
+    }
+    usable_ = true;
+  }
+  bool usable() const { return usable_; }
+  double get(int a, int b) const {
+    uint64_t k = key(a, b);
+    for (size_t x = slot(k);; x = (x + 1) & (slots_.size() - 1)) {
+      const entry& e = slots_[x];
+      if (e.lo == static_cast<uint32_t>(k) && e.hi == static_cast<uint32_t>(k >> 32)) return e.v;
+      if (e.lo == kEmpty) return 0.0;
     }
   }
-  double get(int a, int b) const {
-    int k = index_.get(a, b);
-    return k < 0 ? 0.0 : values_[static_cast<size_t>(k)];
+  // Always inlined, like pair_index::prefetch.
+  [[gnu::always_inline]] void prefetch(int a, int b) const {
+    __builtin_prefetch(&slots_[slot(key(a, b))]);
   }
-  [[gnu::always_inline]] void prefetch(int a, int b) const { index_.prefetch(a, b); }
 
  private:
-  pair_index index_;
-  std::vector<double> values_;
+  static constexpr uint32_t kEmpty = ~0u;
+  struct entry {
+    uint32_t lo, hi;
+    double v;
+  };
+  static uint64_t key(int a, int b) { return pair_key(a, b); }
+  size_t slot(uint64_t k) const { return pair_home(k, slots_.size()); }
+  std::vector<entry> slots_;
+  bool usable_ = false;
 };
 
 // The score of a, b: the sum, in list order, of the values of every
@@ -90,14 +114,22 @@ void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
   // are looked up in are fetched a few test pairs ahead, each once the data
   // it needs is there, so that the cache misses of nearby test pairs overlap.
   constexpr size_t kAhead = 32;
+  auto combos = [&](const pair& tp, auto&& f) { for_each_domain_combo(t, tp, f); };
   for (size_t k = 0; k < n; ++k) {
     prefetch_pair_proteins(t, test.item, k, kAhead);
-    if (k + kAhead / 4 < n)
-      for_each_domain_combo(t, test.item[k + kAhead / 4],
-                            [&](int da, int db) { values.prefetch(da, db); });
+    if (k + kAhead / 4 < n) {
+      if (values.usable())
+        combos(test.item[k + kAhead / 4], [&](int da, int db) { values.prefetch(da, db); });
+      else
+        combos(test.item[k + kAhead / 4], [&](int da, int db) { dint.index.prefetch(da, db); });
+    }
     pair& tp = test.item[k];
     if (t.prot[tp.i].n == 0 || t.prot[tp.j].n == 0) continue;
-    tp.prob = score_with(t, tp.i, tp.j, row, [&](int da, int db) { return values.get(da, db); });
+    if (values.usable())
+      tp.prob = score_with(t, tp.i, tp.j, row, [&](int da, int db) { return values.get(da, db); });
+    else
+      tp.prob =
+          score_with(t, tp.i, tp.j, row, [&](int da, int db) { return value_of(dint, da, db); });
   }
 }
 
