@@ -1,18 +1,19 @@
 # Top-level entry points; the build itself is CMake's.
 BUILD     ?= build
 SAN_BUILD ?= build-san
-JOBS      ?= 2
 FUZZ_BUILD ?= build-fuzz
+JOBS      ?= 2
+# Seconds of each fuzz target: FUZZ_TIME for `make fuzz`, FUZZ_SMOKE in `make test`.
 FUZZ_TIME ?= 60
-# Seconds of each fuzz target in `make test`.
-FUZZ_SMOKE ?= 15
+FUZZ_SMOKE ?= 5
+PREFIX    ?= /usr/local
 
-.PHONY: all setup example test fuzz fuzz-build bench clean
+.PHONY: all setup example test fuzz fuzz-build bench install clean
 
 all:
 	@scripts/setup
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target domlp
 
 setup:
 	@scripts/setup --all
@@ -20,6 +21,8 @@ setup:
 example: all
 	scripts/run-example $(BUILD)/domlp
 
+# The suite runs twice, the second time with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then each fuzz target runs briefly.
 test: setup
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
@@ -28,23 +31,25 @@ test: setup
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory fuzz-build
-	tests/fuzz/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SMOKE)
+	tests/fuzz/run $(FUZZ_BUILD) $(FUZZ_SMOKE)
 
-# libFuzzer targets (clang++, AddressSanitizer, UndefinedBehaviorSanitizer),
-# each run FUZZ_TIME seconds on a scratch copy of its seed corpus.
+# libFuzzer targets (clang++, AddressSanitizer, UndefinedBehaviorSanitizer).
 fuzz: setup fuzz-build
-	tests/fuzz/run-fuzzers $(FUZZ_BUILD) $(FUZZ_TIME)
+	tests/fuzz/run $(FUZZ_BUILD) $(FUZZ_TIME)
 
 fuzz-build:
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DDOMLP_TESTS=OFF -DDOMLP_FUZZ=ON >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
-# Stage timings on generated data sets S, M and L (Release build of its own).
+# Whole-run time and memory on generated data sets S, M and L.
 bench: setup
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_BENCH=ON -DDOMLP_TESTS=OFF >/dev/null
-	cmake --build build-bench -j $(JOBS)
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
+	cmake --build build-bench -j $(JOBS) --target domlp
 	bench/run build-bench
+
+install: all
+	install -D -m 755 $(BUILD)/domlp $(DESTDIR)$(PREFIX)/bin/domlp
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) build-bench

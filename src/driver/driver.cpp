@@ -15,6 +15,7 @@
 #include <new>
 
 #include "input/input.h"
+#include "io/io.h"
 #include "lp/lp.h"
 #include "model/model.h"
 #include "score/score.h"
@@ -191,6 +192,7 @@ int run(const run_args& a) {
   pair_set obs, test, dint;
   if (readdata(t, obs, test, dint, a.obs_file, a.dom_file, a.test_file)) return 1;
   construct_dint(t, obs, dint);
+  lp_rows rows = build_rows(t, obs, dint, a.frac);
 
   std::string lp = lp_name(a);
   // The count lines go out first, so that a log holding both streams shows
@@ -198,7 +200,7 @@ int run(const run_args& a) {
   // stops before writing any file.
   if (flush_stdout()) return 1;
   std::fprintf(stderr, "writing %s\n", lp.c_str());
-  if (LP_out(t, obs, dint, lp, a.frac)) return 1;
+  if (LP_out(rows, obs, dint, lp)) return 1;
 
   std::string report = report_name(a);
   if (remove_stale(report)) return 1;
@@ -208,7 +210,7 @@ int run(const run_args& a) {
     std::fprintf(stderr, "no domain pairs: nothing to solve, glpsol not run\n");
   } else {
     if (run_solver(lp, report)) return 1;
-    if (my_parse_glp(report, t, obs, dint)) return 1;
+    if (my_parse_glp(report, dint)) return 1;
   }
 
   calc_prob_test(t, dint, test);

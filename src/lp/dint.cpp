@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 
 #include "lp.h"
@@ -7,51 +9,68 @@ namespace domlp {
 
 namespace {
 
-// Distance, in observed pairs, at which the protein nodes are fetched ahead;
-// their domain lists are fetched at half that distance and the index slots
-// of their domain pairs at a quarter, each once the data it needs is there.
-constexpr size_t kAhead = 32;
+// Calls f(da, db) for every distinct domain da of protein a with every
+// distinct domain db of protein b, in list order. Domain lists are
+// non-decreasing, so repeats of a domain stand together; they form no pair
+// that their first occurrence does not.
+template <class F>
+void each_domain_pair(const node_table& t, int a, int b, F&& f) {
+  const std::vector<int>& ma = t.prot[a].member;
+  const std::vector<int>& mb = t.prot[b].member;
+  for (size_t x = 0; x < ma.size(); ++x) {
+    if (x > 0 && ma[x] == ma[x - 1]) continue;
+    for (size_t y = 0; y < mb.size(); ++y)
+      if (y == 0 || mb[y] != mb[y - 1]) f(ma[x], mb[y]);
+  }
+}
 
 }  // namespace
 
 void construct_dint(const node_table& t, pair_set& obs, pair_set& dint) {
-  const size_t n = obs.item.size();
-  obs.index.reserve(n);
-  for (size_t k = 0; k < n; ++k) {
-    if (k + kAhead < n) obs.index.prefetch(obs.item[k + kAhead].i, obs.item[k + kAhead].j);
-    obs.index.set(obs.item[k].i, obs.item[k].j, static_cast<int>(k));
-    obs.item[k].obs = 1;
-  }
-  // A domain pair is numbered the first time an observed pair forms it.
-  // Repeats of a domain in a protein's list cannot form a new pair, so each
-  // distinct domain is visited once. The pair that numbers a domain pair is
-  // an observed pair between proteins of its two domains, so every numbered
-  // domain pair is supported.
-  dint.item.clear();
-  // Sized for as many domain pairs as observed pairs, about what skewed
-  // data gives: the index then rarely grows, and every growth would move
-  // all of its entries to random places in a table twice the size.
-  dint.index.reserve(n);
-  dint.item.reserve(n);
-  auto each_pair = [&](size_t k, auto&& f) { for_each_domain_combo(t, obs.item[k], f); };
-  for (size_t k = 0; k < n; ++k) {
-    prefetch_pair_proteins(t, obs.item, k, kAhead);
-    if (k + kAhead / 4 < n)
-      each_pair(k + kAhead / 4, [&](int da, int db) { dint.index.prefetch(da, db); });
-    each_pair(k, [&](int da, int db) {
-      if (dint.index.insert(da, db, static_cast<int>(dint.item.size())) >= 0) return;
-      pair dp;
-      dp.i = std::min(da, db);
-      dp.j = std::max(da, db);
-      dp.prob = 0.0;
-      dp.obs = 1;
-      dint.item.push_back(dp);
+  // Every domain pair is numbered by an observed pair between proteins of
+  // its two domains, so every one is supported (obs = 1).
+  for (pair& op : obs.item) {
+    op.obs = 1;
+    each_domain_pair(t, op.i, op.j, [&](int da, int db) {
+      if (!dint.index.try_emplace(pair_key(da, db), static_cast<int>(dint.item.size())).second)
+        return;
+      dint.item.push_back(pair{std::min(da, db), std::max(da, db), 0.0, 1});
     });
   }
   dint.n = static_cast<int>(dint.item.size());
-  dint.nobs = 0;
-  for (const pair& dp : dint.item) dint.nobs += dp.obs;
+  dint.nobs = dint.n;
   std::printf("%d\n", dint.nobs);
+}
+
+int lp_bound(size_t rows, float frac) {
+  double p = static_cast<double>(rows) * static_cast<double>(frac);
+  if (std::isnan(p)) return 0;
+  if (p >= INT_MAX) return INT_MAX;
+  if (p <= INT_MIN) return INT_MIN;
+  return static_cast<int>(p);
+}
+
+lp_rows build_rows(const node_table& t, const pair_set& obs, const pair_set& dint, float frac) {
+  lp_rows rows;
+  rows.start.push_back(0);
+  // The row a domain pair was last written in: (a, b) and (b, a) name the
+  // same pair, which a row lists once.
+  std::vector<size_t> last_row(dint.item.size(), SIZE_MAX);
+  for (size_t k = 0; k < obs.item.size(); ++k) {
+    const pair& op = obs.item[k];
+    if (op.obs != 1 || t.prot[op.i].n <= 0 || t.prot[op.j].n <= 0) continue;
+    size_t r = rows.obs_pos.size();
+    each_domain_pair(t, op.i, op.j, [&](int da, int db) {
+      int d = find_pair(dint, da, db);
+      if (d < 0 || last_row[d] == r) return;
+      last_row[d] = r;
+      rows.term.push_back(d);
+    });
+    rows.obs_pos.push_back(static_cast<int>(k));
+    rows.start.push_back(rows.term.size());
+  }
+  rows.bound = lp_bound(rows.obs_pos.size(), frac);
+  return rows;
 }
 
 }  // namespace domlp

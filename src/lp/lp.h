@@ -3,29 +3,38 @@
 // and the reader of the solver's solution report.
 #pragma once
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "model/model.h"
 
 namespace domlp {
 
-// Indexes and flags the observed pairs and numbers the domain pairs they form.
+// Flags the observed pairs and numbers the domain pairs they form, in order
+// of first formation.
 void construct_dint(const node_table& t, pair_set& obs, pair_set& dint);
 
-// Writes the linear program to `file`. Returns 0, or 1 after printing why the
-// file could not be written (no file is left under that name then).
-int LP_out(const node_table& t, const pair_set& obs, const pair_set& dint, const std::string& file,
-           float frac);
-// Writes the linear program text to a stream; 0, or the error number of a
-// failed write.
-int write_lp(FILE* out, const node_table& t, const pair_set& obs, const pair_set& dint, float frac);
+// The constraints of the linear program. A covering row for every observed
+// pair whose two proteins both have domains: the distinct domain pairs they
+// form, in the order they are written, plus the pair's slack. Then the
+// budget row: the sum of all slacks is at most `bound`.
+struct lp_rows {
+  std::vector<int> obs_pos;   // the observed pair of each covering row
+  std::vector<size_t> start;  // row r's terms are term[start[r]] .. term[start[r + 1] - 1]
+  std::vector<int> term;      // domain pair positions
+  int bound = 0;
+};
+
+lp_rows build_rows(const node_table& t, const pair_set& obs, const pair_set& dint, float frac);
 // The bound of the budget row: rows times the fraction, truncated to an int.
-int lp_bound(int rows, float frac);
+int lp_bound(size_t rows, float frac);
+
+// Writes the linear program in CPLEX LP text to `file`. Returns 0, or 1
+// after printing why (no file is left under that name then).
+int LP_out(const lp_rows& rows, const pair_set& obs, const pair_set& dint, const std::string& file);
 
 // Reads the solver's report and stores each x(a,b) activity, clamped to
 // [0, 1], in domain pair a,b. Returns 0, or 1 after printing why.
-int my_parse_glp(const std::string& file, const node_table& t, const pair_set& obs, pair_set& dint);
-int parse_glp_stream(FILE* in, const std::string& file, pair_set& dint);
+int my_parse_glp(const std::string& file, pair_set& dint);
 
 }  // namespace domlp

@@ -1,0 +1,69 @@
+// Text I/O shared by the readers and writers: lines of any length from a
+// stream, and output files that appear under their name only when complete.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace domlp {
+
+// Reads a stream line by line with getline(3); a line is returned whole,
+// whatever its length, without its line break.
+class line_reader {
+ public:
+  explicit line_reader(FILE* f) : f_(f) {}
+  ~line_reader();
+  line_reader(const line_reader&) = delete;
+  line_reader& operator=(const line_reader&) = delete;
+
+  // The next line; false at end of input or after a read error (error() != 0).
+  bool next(std::string_view& line);
+  bool had_newline() const { return had_newline_; }
+  int error() const { return err_; }
+  long line_no() const { return line_no_; }
+
+ private:
+  FILE* f_;
+  char* buf_ = nullptr;
+  size_t cap_ = 0;
+  bool had_newline_ = false;
+  int err_ = 0;
+  long line_no_ = 0;
+};
+
+// An output file written under a temporary name beside its final one and
+// renamed over it by commit(), so that a failed or interrupted run never
+// leaves a truncated file and an earlier file survives. Removed when not
+// committed.
+class output_file {
+ public:
+  output_file() = default;
+  ~output_file() { discard(); }
+  output_file(const output_file&) = delete;
+  output_file& operator=(const output_file&) = delete;
+
+  // Creates the temporary file; false with errno set on failure.
+  bool open(const std::string& final_name);
+  FILE* stream() const { return f_; }
+  // Flushes, closes and checks the stream; false with errno set on failure
+  // (the temporary file stays, for discard() or the destructor).
+  bool close();
+  // Renames the closed file into place; false with errno set on failure.
+  bool commit();
+  void discard();
+  const std::string& name() const { return final_; }
+
+ private:
+  std::string final_;
+  std::string tmp_;
+  FILE* f_ = nullptr;
+};
+
+// Prints "cannot write 'NAME': REASON" for a failed output.
+int write_failed(const std::string& name, int err);
+
+// "%f" of a value, as printf renders it.
+std::string format_f(double v);
+
+}  // namespace domlp

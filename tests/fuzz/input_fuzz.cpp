@@ -1,0 +1,47 @@
+// Fuzz target: the readers and every step after them but the solver, on
+// arbitrary bytes cut into the observed, domain and test files at the first
+// two 0xFF bytes. Whatever the input, the tables must hold together.
+#include <cstdint>
+
+#include "fuzz.h"
+#include "input/input.h"
+#include "lp/lp.h"
+#include "score/score.h"
+
+using namespace domlp;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view in(reinterpret_cast<const char*>(data), size);
+  size_t cut1 = std::min(in.find('\xff'), in.size());
+  size_t cut2 = std::min(in.find('\xff', std::min(cut1 + 1, in.size())), in.size());
+  std::string obs_file = put_file("obs", in.substr(0, cut1));
+  std::string dom_file = put_file("dom", in.substr(std::min(cut1 + 1, in.size()), cut2 - cut1));
+  std::string test_file = put_file("test", in.substr(std::min(cut2 + 1, in.size())));
+  node_table t;
+  pair_set obs, test, dint;
+  if (readdata(t, obs, test, dint, obs_file, dom_file, test_file) != 0) return 0;
+  FUZZ_CHECK(t.nprot == static_cast<int>(t.prot.size()) &&
+             t.ndom == static_cast<int>(t.dom.size()));
+  for (const pair_set* s : {&obs, &test})
+    for (const pair& p : s->item)
+      FUZZ_CHECK(p.i >= 0 && p.i < t.nprot && p.j >= 0 && p.j < t.nprot);
+  for (const node& q : t.prot) {
+    FUZZ_CHECK(q.n == static_cast<int>(q.member.size()));
+    for (size_t x = 0; x < q.member.size(); ++x)
+      FUZZ_CHECK(q.member[x] < t.ndom && (x == 0 || q.member[x - 1] <= q.member[x]));
+  }
+  construct_dint(t, obs, dint);
+  for (size_t k = 0; k < dint.item.size(); ++k)
+    FUZZ_CHECK(dint.item[k].i <= dint.item[k].j &&
+               find_pair(dint, dint.item[k].j, dint.item[k].i) == static_cast<int>(k));
+  lp_rows rows = build_rows(t, obs, dint, 0.5f);
+  for (size_t r = 0; r + 1 < rows.start.size(); ++r)
+    for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x)
+      for (size_t y = rows.start[r]; y < x; ++y) FUZZ_CHECK(rows.term[x] != rows.term[y]);
+  FUZZ_CHECK(LP_out(rows, obs, dint, scratch() + "lp") == 0);
+  for (size_t k = 0; k < dint.item.size(); ++k) dint.item[k].prob = k % 3 * 0.5;
+  calc_prob_test(t, dint, test);
+  for (const pair& p : test.item) FUZZ_CHECK(p.prob >= 0.0 && p.prob <= 1.0);
+  FUZZ_CHECK(out_pint(t, test, scratch() + "pint") == 0);
+  return 0;
+}
