@@ -8,6 +8,7 @@
 namespace domlp {
 
 struct run_args {
+  std::string solver = "glpsol";  // "glpsol" or "clp"
   std::string obs_file;
   std::string dom_file;
   std::string test_file;
@@ -15,19 +16,12 @@ struct run_args {
 };
 
 // Fills `a` from the command line. Returns -1 when the run should go on,
-// otherwise the exit status to end with (usage, help, version, bad fraction).
+// otherwise the exit status to end with (usage, help, version, bad argument).
 int parse_args(int argc, char** argv, run_args& a);
 
-// The run tag: the fraction widened to double and rendered by "%f".
-std::string run_tag(float frac);
-std::string lp_name(const run_args& a);
-std::string report_name(const run_args& a);
-std::string pint_name(const run_args& a);
-
-// The argument words of the solver command, "--lpt" or "--lp" as the
-// installed solver accepts.
-std::vector<std::string> solver_command(const std::string& lp_option, const std::string& lp,
-                                        const std::string& report);
+// The name of a derived file: an input file's name, the run tag (the
+// fraction as "%f" renders it) and `ext`.
+std::string derived_name(const std::string& stem, float frac, const char* ext);
 
 // Runs the whole job; returns the exit status.
 int run(const run_args& a);

@@ -12,6 +12,8 @@ namespace domlp {
 
 namespace {
 
+constexpr long kMaxWarnings = 10;
+
 int read_failed(const line_reader& r, const std::string& file) {
   std::fprintf(stderr, "error reading '%s': %s\n", file.c_str(), std::strerror(r.error()));
   return 1;
@@ -53,12 +55,14 @@ int read_count(line_reader& r, const std::string& file, int& count) {
 // the tables grow with what is read.
 int readprotint(node_table& t, pair_set& s, line_reader& r, const std::string& file) {
   std::string_view line;
+  long skipped = 0;
   while (r.next(line)) {
     size_t pos = 0;
     std::string_view a = next_token(line, pos, "\t\n\r ");
     std::string_view b = next_token(line, pos, "\t\n\r ");
     if (b.empty()) {
-      if (!a.empty())
+      // A file in another format would give a warning a line: ten say enough.
+      if (!a.empty() && ++skipped <= kMaxWarnings)
         std::fprintf(stderr, "warning: %s:%ld: fewer than two protein names, line skipped\n",
                      file.c_str(), r.line_no());
       continue;
@@ -74,6 +78,9 @@ int readprotint(node_table& t, pair_set& s, line_reader& r, const std::string& f
     s.item.push_back(p);
   }
   if (r.error()) return read_failed(r, file);
+  if (skipped > kMaxWarnings)
+    std::fprintf(stderr, "warning: %s: %ld more lines with fewer than two protein names skipped\n",
+                 file.c_str(), skipped - kMaxWarnings);
   t.nprot = static_cast<int>(t.prot.size());
   s.n = static_cast<int>(s.item.size());
   std::printf("Total proteins: %d\n", t.nprot);
@@ -141,6 +148,7 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
   for (int x = 0; x < 3; ++x) {
     f[x].reset(std::fopen(names[x]->c_str(), "r"));
     if (!f[x]) {
+      check_interrupt();  // the open of a pipe waits for its writer
       std::fprintf(stderr, "cannot open '%s': %s\n", names[x]->c_str(), std::strerror(errno));
       return 1;
     }

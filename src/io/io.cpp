@@ -9,14 +9,61 @@
 
 namespace domlp {
 
+namespace {
+
+// The one piece of state shared with a signal handler, which can do no more
+// than set it.
+volatile std::sig_atomic_t caught_signal = 0;
+
+void on_signal(int sig) {
+  if (sig != SIGCHLD) caught_signal = sig;
+}
+
+sigset_t interrupting_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGCHLD}) sigaddset(&set, sig);
+  return set;
+}
+
+}  // namespace
+
+void catch_signals() {
+  struct sigaction sa = {};
+  sa.sa_handler = on_signal;
+  sigemptyset(&sa.sa_mask);
+  // No SA_RESTART: a read of a pipe returns at once. SIGCHLD is caught only
+  // so that a wait for the solver wakes when it ends.
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGCHLD}) sigaction(sig, &sa, nullptr);
+}
+
+int interrupted() {
+  return caught_signal;
+}
+
+void check_interrupt() {
+  if (caught_signal) throw interruption{caught_signal};
+}
+
+signals_held::signals_held() {
+  sigset_t set = interrupting_signals();
+  sigprocmask(SIG_BLOCK, &set, &old_);
+}
+
+signals_held::~signals_held() {
+  sigprocmask(SIG_SETMASK, &old_, nullptr);
+}
+
 line_reader::~line_reader() {
   std::free(buf_);
 }
 
 bool line_reader::next(std::string_view& line) {
+  check_interrupt();
   errno = 0;
   ssize_t n = getline(&buf_, &cap_, f_);
   if (n < 0) {
+    check_interrupt();
     if (std::ferror(f_)) err_ = errno ? errno : EIO;
     return false;
   }
@@ -31,14 +78,18 @@ bool output_file::open(const std::string& final_name) {
   final_ = final_name;
   // The temporary name is the final one with ".tmpPID" added; when that is
   // longer than the file system allows, ".tmpPID" alone in the same
-  // directory.
-  std::string suffix = ".tmp" + std::to_string(getpid());
-  tmp_ = final_ + suffix;
-  int fd = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0 && errno == ENAMETOOLONG) {
-    size_t slash = final_.rfind('/');
-    tmp_ = (slash == std::string::npos ? "" : final_.substr(0, slash + 1)) + suffix;
+  // directory, numbered when several files of the run need one.
+  std::string stem = final_;
+  int fd = -1;
+  for (int n = 0; fd < 0 && n < 100; ++n) {
+    tmp_ = stem + ".tmp" + std::to_string(getpid()) + (n ? "." + std::to_string(n) : "");
     fd = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == ENAMETOOLONG && stem == final_) {
+      stem = final_.substr(0, final_.rfind('/') + 1);
+      n = -1;
+    } else if (fd < 0 && errno != EEXIST) {
+      break;
+    }
   }
   if (fd < 0) {
     tmp_.clear();

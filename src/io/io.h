@@ -2,6 +2,7 @@
 // stream, and output files that appear under their name only when complete.
 #pragma once
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -46,6 +47,7 @@ class output_file {
   // Creates the temporary file; false with errno set on failure.
   bool open(const std::string& final_name);
   FILE* stream() const { return f_; }
+  const std::string& temp_name() const { return tmp_; }
   // Flushes, closes and checks the stream; false with errno set on failure
   // (the temporary file stays, for discard() or the destructor).
   bool close();
@@ -58,6 +60,33 @@ class output_file {
   std::string final_;
   std::string tmp_;
   FILE* f_ = nullptr;
+};
+
+// SIGINT, SIGTERM and SIGHUP interrupt a run: from catch_signals() on,
+// they only record the signal, which the run checks wherever it reads,
+// works or waits long, and then unwinds, removing its temporary files.
+void catch_signals();
+// The signal that interrupted the run, or 0.
+int interrupted();
+// What check_interrupt() throws once a signal has come.
+struct interruption {
+  int sig;
+};
+void check_interrupt();
+
+// Holds the interrupting signals and SIGCHLD back while it lives, so that a
+// group of renames is done whole or not at all, and a wait for a child can
+// let them in only while it waits.
+class signals_held {
+ public:
+  signals_held();
+  ~signals_held();
+  const sigset_t& old_mask() const { return old_; }
+  signals_held(const signals_held&) = delete;
+  signals_held& operator=(const signals_held&) = delete;
+
+ private:
+  sigset_t old_;
 };
 
 // Prints "cannot write 'NAME': REASON" for a failed output.

@@ -37,4 +37,9 @@ int LP_out(const lp_rows& rows, const pair_set& obs, const pair_set& dint, const
 // [0, 1], in domain pair a,b. Returns 0, or 1 after printing why.
 int my_parse_glp(const std::string& file, pair_set& dint);
 
+// Solves the linear program in memory with COIN-OR CLP's primal simplex and
+// stores each domain pair's value, clamped to [0, 1]. Returns 0, or 1 after
+// printing why (no value is stored then).
+int solve_clp(const lp_rows& rows, const pair_set& obs, pair_set& dint);
+
 }  // namespace domlp

@@ -32,6 +32,7 @@ void write_lp(FILE* f, const lp_rows& rows, const pair_set& obs, const pair_set&
   std::fputs("\n\nSubject To\n", f);
   size_t r = 0;
   for (; r < rows.obs_pos.size(); ++r) {
+    check_interrupt();
     std::fprintf(f, "r(%zu):", r + 2);
     term_writer row{f};
     for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x) row.x(dint.item[rows.term[x]]);

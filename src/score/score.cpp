@@ -1,9 +1,7 @@
 #include "score.h"
 
-#include <cerrno>
-#include <cstdio>
-
-#include "io/io.h"
+#include <algorithm>
+#include <numeric>
 
 namespace domlp {
 
@@ -24,30 +22,62 @@ double score(const node_table& t, const pair_set& dint, int a, int b) {
   return sum;
 }
 
+// A name byte for byte, a NUL inside it included.
 void put_name(FILE* f, const std::string& name) {
   std::fwrite(name.data(), 1, name.size(), f);
+}
+
+// A domain name with a tab written as "\t" and a backslash as "\\", so that
+// the columns of the file always hold.
+void put_escaped(FILE* f, const std::string& name) {
+  for (char c : name) {
+    if (c == '\t' || c == '\\') std::fputc('\\', f);
+    std::fputc(c == '\t' ? 't' : c, f);
+  }
 }
 
 }  // namespace
 
 void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
   for (pair& tp : test.item)
-    if (t.prot[tp.i].n > 0 && t.prot[tp.j].n > 0) tp.prob = score(t, dint, tp.i, tp.j);
+    if (!no_domain(t, tp)) tp.prob = score(t, dint, tp.i, tp.j);
 }
 
-int out_pint(const node_table& t, const pair_set& test, const std::string& file) {
-  output_file out;
-  if (!out.open(file)) return write_failed(file, errno);
-  // Names are written byte for byte, a NUL inside one included.
+void out_pint(FILE* f, const node_table& t, const pair_set& test) {
   for (const pair& tp : test.item) {
     if (!(tp.prob >= 1.0)) continue;
-    put_name(out.stream(), t.prot[tp.i].name);
-    std::fputc('\t', out.stream());
-    put_name(out.stream(), t.prot[tp.j].name);
-    std::fputc('\n', out.stream());
+    put_name(f, t.prot[tp.i].name);
+    std::fputc('\t', f);
+    put_name(f, t.prot[tp.j].name);
+    std::fputc('\n', f);
   }
-  if (!out.close() || !out.commit()) return write_failed(file, errno);
-  return 0;
+}
+
+void out_dint(FILE* f, const node_table& t, const pair_set& dint, const lp_rows& rows) {
+  std::vector<int> observed(dint.item.size(), 0);
+  for (int d : rows.term) ++observed[d];
+  std::vector<size_t> order(dint.item.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::erase_if(order, [&](size_t k) { return !(dint.item[k].prob > 0.0); });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t x, size_t y) { return dint.item[x].prob > dint.item[y].prob; });
+  std::fputs("#domain_a\tdomain_b\tvalue\tobserved_pairs\n", f);
+  for (size_t k : order) {
+    put_escaped(f, t.dom[dint.item[k].i].name);
+    std::fputc('\t', f);
+    put_escaped(f, t.dom[dint.item[k].j].name);
+    std::fprintf(f, "\t%g\t%d\n", dint.item[k].prob, observed[k]);
+  }
+}
+
+void out_scores(FILE* f, const node_table& t, const pair_set& test) {
+  std::fputs("#protein_a\tprotein_b\tscore\tbasis\n", f);
+  for (const pair& tp : test.item) {
+    put_name(f, t.prot[tp.i].name);
+    std::fputc('\t', f);
+    put_name(f, t.prot[tp.j].name);
+    std::fprintf(f, "\t%g\t%s\n", tp.prob, no_domain(t, tp) ? "no-domain" : "domains");
+  }
 }
 
 }  // namespace domlp

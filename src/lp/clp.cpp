@@ -1,0 +1,105 @@
+#include <ClpEventHandler.hpp>
+#include <ClpSimplex.hpp>
+#include <ClpSolve.hpp>
+#include <CoinPackedMatrix.hpp>
+#include <csignal>
+#include <cstdio>
+
+#include "io/io.h"
+#include "lp.h"
+
+namespace domlp {
+
+namespace {
+
+const char* status_text(int status) {
+  switch (status) {
+    case 1:
+      return "primal infeasible";
+    case 2:
+      return "dual infeasible (unbounded)";
+    case 4:
+      return "stopped on difficulties";
+    case 5:
+      return "stopped by an event";
+    default:
+      return "not optimal";
+  }
+}
+
+// Stops the simplex as soon as the run is interrupted.
+class stop_on_signal : public ClpEventHandler {
+ public:
+  int event(Event) override { return interrupted() ? 0 : -1; }
+  // CLP takes ownership of the copy it asks for.
+  ClpEventHandler* clone() const override { return new stop_on_signal(*this); }
+};
+
+}  // namespace
+
+int solve_clp(const lp_rows& rows, const pair_set& obs, pair_set& dint) {
+  // Columns as glpsol numbers them, in order of first appearance in the LP
+  // text: the domain pairs of the objective, then the slacks, those of the
+  // covering rows first and then those that only the budget row names.
+  std::vector<int> col_of_dint(dint.item.size(), -1), col_of_obs(obs.item.size(), -1);
+  int ncols = 0;
+  for (size_t k = 0; k < dint.item.size(); ++k)
+    if (dint.item[k].obs == 1) col_of_dint[k] = ncols++;
+  int nx = ncols;
+  for (int t : rows.obs_pos) col_of_obs[t] = ncols++;
+  for (size_t t = 0; t < obs.item.size(); ++t)
+    if (obs.item[t].obs == 1 && col_of_obs[t] < 0) col_of_obs[t] = ncols++;
+
+  // The rows, as the LP text has them: covering rows r >= 1, then the budget.
+  std::vector<CoinBigIndex> start{0};
+  std::vector<int> index;
+  std::vector<double> row_lo, row_hi;
+  for (size_t r = 0; r < rows.obs_pos.size(); ++r) {
+    for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x)
+      index.push_back(col_of_dint[rows.term[x]]);
+    index.push_back(col_of_obs[rows.obs_pos[r]]);
+    start.push_back(static_cast<CoinBigIndex>(index.size()));
+    row_lo.push_back(1.0);
+    row_hi.push_back(COIN_DBL_MAX);
+  }
+  for (size_t t = 0; t < obs.item.size(); ++t)
+    if (col_of_obs[t] >= 0) index.push_back(col_of_obs[t]);
+  start.push_back(static_cast<CoinBigIndex>(index.size()));
+  row_lo.push_back(-COIN_DBL_MAX);
+  row_hi.push_back(rows.bound);
+
+  std::vector<double> value(index.size(), 1.0), col_lo(ncols, 0.0), col_hi(ncols, COIN_DBL_MAX);
+  std::vector<double> cost(ncols, 0.0);
+  std::fill(cost.begin(), cost.begin() + nx, 1.0);
+  CoinPackedMatrix matrix(false, ncols, static_cast<int>(row_lo.size()), start.back(), value.data(),
+                          index.data(), start.data(), nullptr);
+  ClpSimplex model;
+  model.messageHandler()->setFilePointer(stderr);
+  stop_on_signal stop;
+  model.passInEventHandler(&stop);
+  model.loadProblem(matrix, col_lo.data(), col_hi.data(), cost.data(), row_lo.data(),
+                    row_hi.data());
+  // The primal simplex after presolve solves these covering programs fastest.
+  ClpSolve how;
+  how.setSolveType(ClpSolve::usePrimal);
+  how.setPresolveType(ClpSolve::presolveOn);
+  model.initialSolve(how);
+  int status = model.status();
+  // initialSolve catches SIGINT for itself while it works, and stops as if
+  // out of iterations, the only way this program can run out of them.
+  if (status == 3) throw interruption{SIGINT};
+  check_interrupt();
+  if (status != 0) {
+    std::fprintf(stderr, "clp: no optimal solution: %s (status %d)\n", status_text(status), status);
+    return 1;
+  }
+  const double* x = model.primalColumnSolution();
+  for (size_t k = 0; k < dint.item.size(); ++k) {
+    if (col_of_dint[k] < 0) continue;
+    double v = x[col_of_dint[k]];
+    dint.item[k].prob = !(v >= 0.0) ? 0.0 : v > 1.0 ? 1.0 : v;
+  }
+  return 0;
+}
+
+}  // namespace domlp
