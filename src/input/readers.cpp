@@ -13,19 +13,12 @@ namespace domlp {
 namespace {
 
 constexpr long kMaxWarnings = 10;
+// What separates names, in both kinds of input file.
+constexpr std::string_view kBlanks = " \t\r\n";
 
 int read_failed(const line_reader& r, const std::string& file) {
   std::fprintf(stderr, "error reading '%s': %s\n", file.c_str(), std::strerror(r.error()));
   return 1;
-}
-
-// Next token of `s` from `pos`, skipping leading delimiters; empty at the end.
-std::string_view next_token(std::string_view s, size_t& pos, std::string_view delims) {
-  pos = std::min(s.find_first_not_of(delims, pos), s.size());
-  size_t end = std::min(s.find_first_of(delims, pos), s.size());
-  std::string_view tok = s.substr(pos, end - pos);
-  pos = end;
-  return tok;
 }
 
 // The count line: optional blanks, an optional '+', then digits that fit an
@@ -58,8 +51,8 @@ int readprotint(node_table& t, pair_set& s, line_reader& r, const std::string& f
   long skipped = 0;
   while (r.next(line)) {
     size_t pos = 0;
-    std::string_view a = next_token(line, pos, "\t\n\r ");
-    std::string_view b = next_token(line, pos, "\t\n\r ");
+    std::string_view a = next_token(line, pos, kBlanks);
+    std::string_view b = next_token(line, pos, kBlanks);
     if (b.empty()) {
       // A file in another format would give a warning a line: ten say enough.
       if (!a.empty() && ++skipped <= kMaxWarnings)
@@ -100,7 +93,7 @@ int creat_domprot(node_table& t, line_reader& r, const std::string& file) {
     if (colon == std::string_view::npos) continue;
     node d;
     size_t pos = colon + 1;
-    for (std::string_view tok; !(tok = next_token(line, pos, " \t\r\n")).empty();) {
+    for (std::string_view tok; !(tok = next_token(line, pos, kBlanks)).empty();) {
       int q = find_prot(t, tok);
       if (q < 0) continue;
       d.member_names.emplace_back(tok);

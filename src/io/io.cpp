@@ -82,7 +82,8 @@ bool output_file::open(const std::string& final_name) {
   std::string stem = final_;
   int fd = -1;
   for (int n = 0; fd < 0 && n < 100; ++n) {
-    tmp_ = stem + ".tmp" + std::to_string(getpid()) + (n ? "." + std::to_string(n) : "");
+    tmp_ = stem + ".tmp" + std::to_string(getpid());
+    if (n > 0) tmp_.append(".").append(std::to_string(n));
     fd = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno == ENAMETOOLONG && stem == final_) {
       stem = final_.substr(0, final_.rfind('/') + 1);

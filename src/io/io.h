@@ -33,6 +33,20 @@ class line_reader {
   long line_no_ = 0;
 };
 
+// The next token of `s` from `pos` on, skipping leading delimiters (a few
+// characters); empty at the end. `pos` is left after the token.
+inline std::string_view next_token(std::string_view s, size_t& pos, std::string_view delims) {
+  auto delim = [&](char c) {
+    for (char d : delims)
+      if (c == d) return true;
+    return false;
+  };
+  while (pos < s.size() && delim(s[pos])) ++pos;
+  size_t start = pos;
+  while (pos < s.size() && !delim(s[pos])) ++pos;
+  return s.substr(start, pos - start);
+}
+
 // An output file written under a temporary name beside its final one and
 // renamed over it by commit(), so that a failed or interrupted run never
 // leaves a truncated file and an earlier file survives. Removed when not

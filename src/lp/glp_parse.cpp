@@ -11,13 +11,8 @@ namespace domlp {
 
 namespace {
 
-std::string_view next_token(std::string_view s, size_t& pos) {
-  pos = std::min(s.find_first_not_of(" \t\n", pos), s.size());
-  size_t end = std::min(s.find_first_of(" \t\n", pos), s.size());
-  std::string_view tok = s.substr(pos, end - pos);
-  pos = end;
-  return tok;
-}
+// What separates the fields of a report line.
+constexpr std::string_view kBlanks = " \t\n";
 
 // A non-negative decimal int that fills `s` exactly.
 bool parse_index(std::string_view s, int& v) {
@@ -61,21 +56,21 @@ int read_columns(line_reader& r, const std::string& file, pair_set& dint) {
   std::string_view line;
   while (r.next(line)) {
     size_t pos = 0;
-    std::string_view num = next_token(line, pos);
-    std::string name(next_token(line, pos));
+    std::string_view num = next_token(line, pos, kBlanks);
+    std::string name(next_token(line, pos, kBlanks));
     if (num.empty() || name.empty()) continue;
     if (name.size() == 1 && name != "B") {
       std::fprintf(stderr, "less %d %s\n", 1, name.c_str());
       return 1;
     }
     if (name[0] == 'e') return 0;
-    std::string_view status = next_token(line, pos);
+    std::string_view status = next_token(line, pos, kBlanks);
     if (status.empty()) {
       if (!r.next(line)) break;
       pos = 0;
-      status = next_token(line, pos);
+      status = next_token(line, pos, kBlanks);
     }
-    std::string_view activity = next_token(line, pos);
+    std::string_view activity = next_token(line, pos, kBlanks);
     if (activity.empty()) break;
     store(dint, name, activity);
   }

@@ -2,10 +2,10 @@
 // (nodes), protein pairs and domain pairs.
 #pragma once
 
+#include <boost/unordered/unordered_flat_map.hpp>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -20,6 +20,14 @@ struct node {
                                           // domains: protein indices
 };
 
+// The hash map of every table: Boost's open-addressing flat map, which keeps
+// its entries in one array. Measured on a run of a million observed and a
+// million test pairs with a stand-in solver, the whole run took 2.0-2.3 s
+// with it and 3.1-3.4 s with std::unordered_map, whose entries are nodes
+// scattered over the heap.
+template <class Key, class Value, class... Rest>
+using hash_map = boost::unordered_flat_map<Key, Value, Rest...>;
+
 // Hash of a name, usable with a string_view key as well as a string one.
 struct name_hash {
   using is_transparent = void;
@@ -32,7 +40,7 @@ struct node_table {
   int nprot = 0;
   int ndom = 0;
   // Protein name to index; a name keeps the index it was first given.
-  std::unordered_map<std::string, int, name_hash, std::equal_to<>> prot_index;
+  hash_map<std::string, int, name_hash, std::equal_to<>> prot_index;
 };
 
 // Index of the protein named `name`, or -1.
@@ -68,7 +76,7 @@ struct pair_set {
   std::vector<pair> item;
   int n = 0;
   // Unordered pair of node indices (pair_key) to pair position.
-  std::unordered_map<uint64_t, int> index;
+  hash_map<uint64_t, int> index;
   int nobs = 0;
 };
 
