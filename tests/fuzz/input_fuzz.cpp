@@ -42,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t k = 0; k < dint.item.size(); ++k) dint.item[k].prob = k % 3 * 0.5;
   calc_prob_test(t, dint, test);
   for (const pair& p : test.item) FUZZ_CHECK(p.prob >= 0.0 && p.prob <= 1.0);
-  FUZZ_CHECK(out_pint(t, test, scratch() + "pint") == 0);
+  static FILE* null = std::fopen("/dev/null", "w");
+  out_pint(null, t, test);
+  out_dint(null, t, dint, rows);
+  out_scores(null, t, test);
   return 0;
 }
