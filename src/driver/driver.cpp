@@ -313,6 +313,11 @@ int domlp_main(int argc, char** argv) {
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
+  } catch (...) {
+    // Such as an error of the solver library: the run still unwinds, and its
+    // temporary files go.
+    std::fprintf(stderr, "unexpected error\n");
+    return 1;
   }
 }
 
