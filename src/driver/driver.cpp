@@ -305,7 +305,7 @@ int domlp_main(int argc, char** argv) {
   try {
     return run(a);
   } catch (const interruption& i) {
-    std::fprintf(stderr, "interrupted by signal %d: no results written\n", i.sig);
+    say_interrupted(i.sig);
     return 128 + i.sig;
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "out of memory\n");

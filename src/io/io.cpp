@@ -11,12 +11,17 @@ namespace domlp {
 
 namespace {
 
-// The one piece of state shared with a signal handler, which can do no more
-// than set it.
+// The state shared with the signal handler: the signal that came, and
+// whether it ends the process at once.
 volatile std::sig_atomic_t caught_signal = 0;
+volatile std::sig_atomic_t exit_at_once = 0;
 
 void on_signal(int sig) {
-  if (sig != SIGCHLD) caught_signal = sig;
+  if (sig == SIGCHLD) return;
+  caught_signal = sig;
+  if (!exit_at_once) return;
+  say_interrupted(sig);
+  _exit(128 + sig);
 }
 
 sigset_t interrupting_signals() {
@@ -43,6 +48,25 @@ int interrupted() {
 
 void check_interrupt() {
   if (caught_signal) throw interruption{caught_signal};
+}
+
+void say_interrupted(int sig) {
+  char msg[] = "interrupted by signal NN: no results written\n";
+  char* p = msg + 22;  // at "NN"
+  if (sig >= 10) *p++ = static_cast<char>('0' + sig / 10 % 10);
+  *p++ = static_cast<char>('0' + sig % 10);
+  const char tail[] = ": no results written\n";
+  for (char c : tail) *p++ = c;  // the NUL too
+  if (write(2, msg, static_cast<size_t>(p - 1 - msg)) < 0) return;
+}
+
+exit_on_signal::exit_on_signal() {
+  exit_at_once = 1;
+  check_interrupt();
+}
+
+exit_on_signal::~exit_on_signal() {
+  exit_at_once = 0;
 }
 
 signals_held::signals_held() {

@@ -87,6 +87,19 @@ struct interruption {
   int sig;
 };
 void check_interrupt();
+// Prints "interrupted by signal N: no results written" (async-signal-safe).
+void say_interrupted(int sig);
+
+// While it lives, a signal ends the process at once with 128 + N: for work
+// that cannot look at the signal itself, such as the solver library, during
+// which the run has no temporary file to remove.
+class exit_on_signal {
+ public:
+  exit_on_signal();
+  ~exit_on_signal();
+  exit_on_signal(const exit_on_signal&) = delete;
+  exit_on_signal& operator=(const exit_on_signal&) = delete;
+};
 
 // Holds the interrupting signals and SIGCHLD back while it lives, so that a
 // group of renames is done whole or not at all, and a wait for a child can
