@@ -62,7 +62,10 @@ void say_interrupted(int sig) {
 
 exit_on_signal::exit_on_signal() {
   exit_at_once = 1;
-  check_interrupt();
+  if (caught_signal) {  // came before
+    exit_at_once = 0;
+    check_interrupt();
+  }
 }
 
 exit_on_signal::~exit_on_signal() {
@@ -133,10 +136,14 @@ bool output_file::open(const std::string& final_name) {
 bool output_file::close() {
   errno = 0;
   bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
-  int e = errno ? errno : EIO;
-  ok = std::fclose(f_) == 0 && ok;
+  int e = errno;
+  if (std::fclose(f_) != 0 && ok) {
+    ok = false;
+    e = errno;
+  }
   f_ = nullptr;
-  if (!ok) errno = e;
+  // A write that failed long before may have left no reason behind.
+  if (!ok) errno = e ? e : EIO;
   return ok;
 }
 
