@@ -263,8 +263,9 @@ int run(const run_args& a) {
   node_table t;
   pair_set obs, test, dint;
   if (readdata(t, obs, test, dint, a.obs_file, a.dom_file, a.test_file)) return 1;
-  construct_dint(t, obs, dint);
-  lp_rows rows = build_rows(t, obs, dint, a.frac);
+  lp_rows rows;
+  construct_dint(t, obs, dint, rows);
+  rows.bound = lp_bound(rows.obs_pos.size(), a.frac);
   check_interrupt();
 
   std::string lp = derived_name(a.obs_file, a.frac, "lp");

@@ -1,7 +1,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -122,10 +121,6 @@ int creat_domprot(node_table& t, line_reader& r, const std::string& file) {
   return 0;
 }
 
-struct file_closer {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
@@ -136,7 +131,7 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
   // its count line: a pipe cannot be read a second time.
   const std::string* names[3] = {&obs_file, &dom_file, &test_file};
   int* counts[3] = {&obs.n, &t.ndom, &test.n};
-  std::unique_ptr<FILE, file_closer> f[3];
+  file_ptr f[3];
   std::optional<line_reader> r[3];
   for (int x = 0; x < 3; ++x) {
     f[x].reset(std::fopen(names[x]->c_str(), "r"));

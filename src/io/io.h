@@ -4,10 +4,17 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace domlp {
+
+struct file_closer {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+// A stream opened for reading, closed when it goes out of scope.
+using file_ptr = std::unique_ptr<FILE, file_closer>;
 
 // Reads a stream line by line with getline(3); a line is returned whole,
 // whatever its length, without its line break.

@@ -90,8 +90,7 @@ int solve_clp(const lp_rows& rows, const pair_set& obs, pair_set& dint) {
   const double* x = model.primalColumnSolution();
   for (size_t k = 0; k < dint.item.size(); ++k) {
     if (col_of_dint[k] < 0) continue;
-    double v = x[col_of_dint[k]];
-    dint.item[k].prob = !(v >= 0.0) ? 0.0 : v > 1.0 ? 1.0 : v;
+    dint.item[k].prob = clamp_value(x[col_of_dint[k]]);
   }
   return 0;
 }

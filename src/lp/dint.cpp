@@ -26,16 +26,31 @@ void each_domain_pair(const node_table& t, int a, int b, F&& f) {
 
 }  // namespace
 
-void construct_dint(const node_table& t, pair_set& obs, pair_set& dint) {
-  // Every domain pair is numbered by an observed pair between proteins of
-  // its two domains, so every one is supported (obs = 1).
-  for (pair& op : obs.item) {
+void construct_dint(const node_table& t, pair_set& obs, pair_set& dint, lp_rows& rows) {
+  // A domain pair is numbered the first time an observed pair forms it, so
+  // every one is supported (obs = 1). The same walk lists each covering
+  // row's terms: (a, b) and (b, a) name one pair, which a row lists once.
+  rows = lp_rows{};
+  rows.start.push_back(0);
+  std::vector<size_t> last_row;  // by domain pair: the row that listed it last
+  for (size_t k = 0; k < obs.item.size(); ++k) {
+    pair& op = obs.item[k];
     op.obs = 1;
+    if (t.prot[op.i].n <= 0 || t.prot[op.j].n <= 0) continue;
+    size_t r = rows.obs_pos.size();
     each_domain_pair(t, op.i, op.j, [&](int da, int db) {
-      if (!dint.index.try_emplace(pair_key(da, db), static_cast<int>(dint.item.size())).second)
-        return;
-      dint.item.push_back(pair{std::min(da, db), std::max(da, db), 0.0, 1});
+      auto [at, added] =
+          dint.index.try_emplace(pair_key(da, db), static_cast<int>(dint.item.size()));
+      if (added) {
+        dint.item.push_back(pair{std::min(da, db), std::max(da, db), 0.0, 1});
+        last_row.push_back(SIZE_MAX);
+      }
+      if (last_row[at->second] == r) return;
+      last_row[at->second] = r;
+      rows.term.push_back(at->second);
     });
+    rows.obs_pos.push_back(static_cast<int>(k));
+    rows.start.push_back(rows.term.size());
   }
   dint.n = static_cast<int>(dint.item.size());
   dint.nobs = dint.n;
@@ -50,27 +65,8 @@ int lp_bound(size_t rows, float frac) {
   return static_cast<int>(p);
 }
 
-lp_rows build_rows(const node_table& t, const pair_set& obs, const pair_set& dint, float frac) {
-  lp_rows rows;
-  rows.start.push_back(0);
-  // The row a domain pair was last written in: (a, b) and (b, a) name the
-  // same pair, which a row lists once.
-  std::vector<size_t> last_row(dint.item.size(), SIZE_MAX);
-  for (size_t k = 0; k < obs.item.size(); ++k) {
-    const pair& op = obs.item[k];
-    if (op.obs != 1 || t.prot[op.i].n <= 0 || t.prot[op.j].n <= 0) continue;
-    size_t r = rows.obs_pos.size();
-    each_domain_pair(t, op.i, op.j, [&](int da, int db) {
-      int d = find_pair(dint, da, db);
-      if (d < 0 || last_row[d] == r) return;
-      last_row[d] = r;
-      rows.term.push_back(d);
-    });
-    rows.obs_pos.push_back(static_cast<int>(k));
-    rows.start.push_back(rows.term.size());
-  }
-  rows.bound = lp_bound(rows.obs_pos.size(), frac);
-  return rows;
+double clamp_value(double v) {
+  return !(v >= 0.0) ? 0.0 : v > 1.0 ? 1.0 : v;
 }
 
 }  // namespace domlp

@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "io/io.h"
 #include "lp.h"
@@ -34,8 +33,7 @@ void store(pair_set& dint, std::string_view name, std::string_view activity) {
     return;
   int k = find_pair(dint, a, b);
   if (k < 0 || dint.item[k].obs != 1) return;
-  double v = std::strtod(std::string(activity).c_str(), nullptr);
-  dint.item[k].prob = !(v >= 0.0) ? 0.0 : v > 1.0 ? 1.0 : v;
+  dint.item[k].prob = clamp_value(std::strtod(std::string(activity).c_str(), nullptr));
 }
 
 int fail(const char* what, const std::string& file) {
@@ -78,14 +76,10 @@ int read_columns(line_reader& r, const std::string& file, pair_set& dint) {
   return fail("report ends inside the column section", file);
 }
 
-struct file_closer {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 int my_parse_glp(const std::string& file, pair_set& dint) {
-  std::unique_ptr<FILE, file_closer> in(std::fopen(file.c_str(), "r"));
+  file_ptr in(std::fopen(file.c_str(), "r"));
   if (!in) {
     std::fprintf(stderr, "parse_glp2: fopen error (%s)\n", file.c_str());
     return 1;

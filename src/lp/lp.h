@@ -10,10 +10,6 @@
 
 namespace domlp {
 
-// Flags the observed pairs and numbers the domain pairs they form, in order
-// of first formation.
-void construct_dint(const node_table& t, pair_set& obs, pair_set& dint);
-
 // The constraints of the linear program. A covering row for every observed
 // pair whose two proteins both have domains: the distinct domain pairs they
 // form, in the order they are written, plus the pair's slack. Then the
@@ -25,9 +21,14 @@ struct lp_rows {
   int bound = 0;
 };
 
-lp_rows build_rows(const node_table& t, const pair_set& obs, const pair_set& dint, float frac);
+// Flags the observed pairs, numbers the domain pairs they form in order of
+// first formation, and lists the covering rows' terms (not the bound).
+void construct_dint(const node_table& t, pair_set& obs, pair_set& dint, lp_rows& rows);
 // The bound of the budget row: rows times the fraction, truncated to an int.
 int lp_bound(size_t rows, float frac);
+// A solution value as a domain pair keeps it: clamped to [0, 1], a value
+// that is not a number counting as 0.
+double clamp_value(double v);
 
 // Writes the linear program in CPLEX LP text to `file`. Returns 0, or 1
 // after printing why (no file is left under that name then).
@@ -37,7 +38,7 @@ int LP_out(const lp_rows& rows, const pair_set& obs, const pair_set& dint, const
 // [0, 1], in domain pair a,b. Returns 0, or 1 after printing why.
 int my_parse_glp(const std::string& file, pair_set& dint);
 
-// Solves the linear program in memory with COIN-OR CLP's primal simplex and
+// Solves the linear program in memory with COIN-OR CLP and
 // stores each domain pair's value, clamped to [0, 1]. Returns 0, or 1 after
 // printing why (no value is stored then).
 int solve_clp(const lp_rows& rows, const pair_set& obs, pair_set& dint);

@@ -22,9 +22,14 @@ double score(const node_table& t, const pair_set& dint, int a, int b) {
   return sum;
 }
 
-// A name byte for byte, a NUL inside it included.
-void put_name(FILE* f, const std::string& name) {
-  std::fwrite(name.data(), 1, name.size(), f);
+// The two names of a protein pair, "name<TAB>name", byte for byte (a NUL
+// inside a name included).
+void put_names(FILE* f, const node_table& t, const pair& p) {
+  const std::string& a = t.prot[p.i].name;
+  const std::string& b = t.prot[p.j].name;
+  std::fwrite(a.data(), 1, a.size(), f);
+  std::fputc('\t', f);
+  std::fwrite(b.data(), 1, b.size(), f);
 }
 
 // A domain name with a tab written as "\t" and a backslash as "\\", so that
@@ -46,9 +51,7 @@ void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
 void out_pint(FILE* f, const node_table& t, const pair_set& test) {
   for (const pair& tp : test.item) {
     if (!(tp.prob >= 1.0)) continue;
-    put_name(f, t.prot[tp.i].name);
-    std::fputc('\t', f);
-    put_name(f, t.prot[tp.j].name);
+    put_names(f, t, tp);
     std::fputc('\n', f);
   }
 }
@@ -73,9 +76,7 @@ void out_dint(FILE* f, const node_table& t, const pair_set& dint, const lp_rows&
 void out_scores(FILE* f, const node_table& t, const pair_set& test) {
   std::fputs("#protein_a\tprotein_b\tscore\tbasis\n", f);
   for (const pair& tp : test.item) {
-    put_name(f, t.prot[tp.i].name);
-    std::fputc('\t', f);
-    put_name(f, t.prot[tp.j].name);
+    put_names(f, t, tp);
     std::fprintf(f, "\t%g\t%s\n", tp.prob, no_domain(t, tp) ? "no-domain" : "domains");
   }
 }

@@ -30,11 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t x = 0; x < q.member.size(); ++x)
       FUZZ_CHECK(q.member[x] < t.ndom && (x == 0 || q.member[x - 1] <= q.member[x]));
   }
-  construct_dint(t, obs, dint);
+  lp_rows rows;
+  construct_dint(t, obs, dint, rows);
   for (size_t k = 0; k < dint.item.size(); ++k)
     FUZZ_CHECK(dint.item[k].i <= dint.item[k].j &&
                find_pair(dint, dint.item[k].j, dint.item[k].i) == static_cast<int>(k));
-  lp_rows rows = build_rows(t, obs, dint, 0.5f);
   for (size_t r = 0; r + 1 < rows.start.size(); ++r)
     for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x)
       for (size_t y = rows.start[r]; y < x; ++y) FUZZ_CHECK(rows.term[x] != rows.term[y]);
