@@ -1,18 +1,46 @@
-// Readers of the three input files: the observed and test protein-pair files
-// and the domain annotation file.
+// Readers of the input files, in every format they come in: the observed and
+// test protein-pair files and the domain annotation file. Every format fills
+// the same tables.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "model/model.h"
 
 namespace domlp {
 
-// Reads the three count lines, then the observed and test pair files, then
-// the domain file, each file opened once. Returns 0, or 1 after printing why
-// the input cannot be read.
+// Pair files: "counted" (a count line, then two names a line), "plain" (no
+// count line; '#' lines skipped) or "mitab" (PSI-MITAB, tab-separated).
+enum class pair_format { counted, plain, mitab };
+// Domain files: "counted" (a count line, then "domain:protein protein ...")
+// or "by_protein" (a protein and its domains a line, no count line).
+enum class domain_format { counted, by_protein };
+
+struct input_options {
+  pair_format observed = pair_format::counted;
+  pair_format test = pair_format::counted;
+  domain_format domains = domain_format::counted;
+  // By-protein domain files split on tabs: the protein's and the domains'
+  // column, counted from 1; 0 when the line is split on any separator.
+  int protein_column = 0;
+  int domain_column = 0;
+  std::string id_db;  // MITAB: the database whose identifiers name the proteins
+  std::string taxid;  // MITAB: the taxon both interactors must belong to
+};
+
+// Reads the observed and test pair files, then the domain file; the count
+// lines of counted files are all checked before anything else is read. With
+// an empty `test_file` there is no test set. Returns 0, or 1 after printing
+// why the input cannot be read.
 int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& dint,
-             const std::string& obs_file, const std::string& dom_file,
-             const std::string& test_file);
+             const std::string& obs_file, const std::string& dom_file, const std::string& test_file,
+             const input_options& o);
+
+// The tables of a run whose observed and test files would hold the pairs
+// `train` and `test` (node indices of `full`'s proteins, in file order), with
+// `full`'s domain lines: built as the readers build them, without printing.
+void make_tables(const node_table& full, const std::vector<pair>& train,
+                 const std::vector<pair>& test, node_table& t, pair_set& obs, pair_set& tst);
 
 }  // namespace domlp

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,12 +16,13 @@ namespace {
 // whether it ends the process at once.
 volatile std::sig_atomic_t caught_signal = 0;
 volatile std::sig_atomic_t exit_at_once = 0;
+volatile std::sig_atomic_t quiet_exit = 0;
 
 void on_signal(int sig) {
   if (sig == SIGCHLD) return;
   caught_signal = sig;
   if (!exit_at_once) return;
-  say_interrupted(sig);
+  if (!quiet_exit) say_interrupted(sig);
   _exit(128 + sig);
 }
 
@@ -60,6 +62,10 @@ void say_interrupted(int sig) {
   if (write(2, msg, static_cast<size_t>(p - 1 - msg)) < 0) return;
 }
 
+void quiet_interruptions() {
+  quiet_exit = 1;
+}
+
 exit_on_signal::exit_on_signal() {
   exit_at_once = 1;
   if (caught_signal) {  // came before
@@ -79,6 +85,81 @@ signals_held::signals_held() {
 
 signals_held::~signals_held() {
   sigprocmask(SIG_SETMASK, &old_, nullptr);
+}
+
+// A compressed input: zlib's stream and the message of its last error.
+struct input_file::gz_state {
+  gzFile gz = nullptr;
+  std::string error;
+};
+
+namespace {
+
+ssize_t gz_read(void* cookie, char* buf, size_t size) {
+  auto* s = static_cast<input_file::gz_state*>(cookie);
+  int n = gzread(s->gz, buf, static_cast<unsigned>(std::min<size_t>(size, 1 << 30)));
+  int code = Z_OK;
+  const char* msg = gzerror(s->gz, &code);
+  // A truncated file reads as its end, with Z_BUF_ERROR set.
+  if (n >= 0 && code != Z_BUF_ERROR) return n;
+  if (code == Z_ERRNO) return -1;  // errno tells
+  // The message is "NAME: reason"; NAME is the descriptor's.
+  const char* colon = std::strstr(msg, ": ");
+  s->error = colon ? colon + 2 : msg;
+  errno = EILSEQ;
+  return -1;
+}
+
+int gz_close(void* cookie) {
+  auto* s = static_cast<input_file::gz_state*>(cookie);
+  return gzclose(s->gz) == Z_OK ? 0 : -1;
+}
+
+}  // namespace
+
+input_file::input_file() = default;
+
+input_file::~input_file() {
+  f_.reset();  // closes the zlib stream through gz_close, before gz_ goes
+}
+
+bool input_file::open(const std::string& name) {
+  if (!name.ends_with(".gz")) {
+    f_.reset(std::fopen(name.c_str(), "r"));
+    return f_ != nullptr;
+  }
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  gz_ = std::make_unique<gz_state>();
+  gz_->gz = gzdopen(fd, "rb");
+  if (!gz_->gz) {
+    ::close(fd);
+    errno = ENOMEM;
+    return false;
+  }
+  gzbuffer(gz_->gz, 1 << 17);
+  // zlib would pass a file that is not compressed through as it is: that is
+  // refused, an empty file included.
+  if (gzdirect(gz_->gz)) {
+    int code = Z_OK;
+    gzerror(gz_->gz, &code);
+    int e = code == Z_ERRNO ? errno : EILSEQ;
+    if (e == EILSEQ) gz_->error = "not in gzip format";
+    gzclose(gz_->gz);
+    errno = e;
+    return false;
+  }
+  f_.reset(fopencookie(gz_.get(), "r", cookie_io_functions_t{gz_read, nullptr, nullptr, gz_close}));
+  if (!f_) {
+    gzclose(gz_->gz);
+    errno = ENOMEM;
+  }
+  return f_ != nullptr;
+}
+
+std::string input_file::why(int err) const {
+  if (err == EILSEQ && gz_ && !gz_->error.empty()) return gz_->error;
+  return std::strerror(err);
 }
 
 line_reader::~line_reader() {

@@ -16,6 +16,30 @@ struct file_closer {
 // A stream opened for reading, closed when it goes out of scope.
 using file_ptr = std::unique_ptr<FILE, file_closer>;
 
+// An input file opened for reading, decompressed through zlib when its name
+// ends in ".gz". Closed when it goes out of scope.
+class input_file {
+ public:
+  input_file();
+  ~input_file();
+  input_file(const input_file&) = delete;
+  input_file& operator=(const input_file&) = delete;
+
+  // Opens `name`; false with errno set on failure. A ".gz" file that is not
+  // in gzip format is refused with EILSEQ, and why() says so.
+  bool open(const std::string& name);
+  FILE* stream() const { return f_.get(); }
+  // The reason of a failed open or read with error `err`: zlib's own message
+  // for a damaged compressed file, strerror's otherwise.
+  std::string why(int err) const;
+
+  struct gz_state;
+
+ private:
+  std::unique_ptr<gz_state> gz_;
+  file_ptr f_;
+};
+
 // Reads a stream line by line with getline(3); a line is returned whole,
 // whatever its length, without its line break.
 class line_reader {
@@ -96,6 +120,9 @@ struct interruption {
 void check_interrupt();
 // Prints "interrupted by signal N: no results written" (async-signal-safe).
 void say_interrupted(int sig);
+// In a child process of the run: an interruption that ends it at once does
+// so without a message, which its parent gives.
+void quiet_interruptions();
 
 // While it lives, a signal ends the process at once with 128 + N: for work
 // that cannot look at the signal itself, such as the solver library, during

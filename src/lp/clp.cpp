@@ -27,7 +27,7 @@ const char* status_text(int status) {
 
 }  // namespace
 
-int solve_clp(const lp_rows& rows, const pair_set& obs, pair_set& dint) {
+int solve_clp(const lp_rows& rows, const pair_set& obs, pair_set& dint, bool quiet) {
   // Columns as glpsol numbers them, in order of first appearance in the LP
   // text: the domain pairs of the objective, then the slacks, those of the
   // covering rows first and then those that only the budget row names.
@@ -65,6 +65,7 @@ int solve_clp(const lp_rows& rows, const pair_set& obs, pair_set& dint) {
                           index.data(), start.data(), nullptr);
   ClpSimplex model;
   model.messageHandler()->setFilePointer(stderr);
+  if (quiet) model.setLogLevel(0);
   model.loadProblem(matrix, col_lo.data(), col_hi.data(), cost.data(), row_lo.data(),
                     row_hi.data());
   // Presolve, CLP's "idiot" crash to come near the optimum, then the primal

@@ -54,7 +54,6 @@ void construct_dint(const node_table& t, pair_set& obs, pair_set& dint, lp_rows&
   }
   dint.n = static_cast<int>(dint.item.size());
   dint.nobs = dint.n;
-  std::printf("%d\n", dint.nobs);
 }
 
 int lp_bound(size_t rows, float frac) {

@@ -3,6 +3,7 @@
 // and the reader of the solver's solution report.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ int lp_bound(size_t rows, float frac);
 // that is not a number counting as 0.
 double clamp_value(double v);
 
+// Writes the linear program in CPLEX LP text to `f`.
+void write_lp(FILE* f, const lp_rows& rows, const pair_set& obs, const pair_set& dint);
 // Writes the linear program in CPLEX LP text to `file`. Returns 0, or 1
 // after printing why (no file is left under that name then).
 int LP_out(const lp_rows& rows, const pair_set& obs, const pair_set& dint, const std::string& file);
@@ -38,9 +41,9 @@ int LP_out(const lp_rows& rows, const pair_set& obs, const pair_set& dint, const
 // [0, 1], in domain pair a,b. Returns 0, or 1 after printing why.
 int my_parse_glp(const std::string& file, pair_set& dint);
 
-// Solves the linear program in memory with COIN-OR CLP and
-// stores each domain pair's value, clamped to [0, 1]. Returns 0, or 1 after
-// printing why (no value is stored then).
-int solve_clp(const lp_rows& rows, const pair_set& obs, pair_set& dint);
+// Solves the linear program in memory with COIN-OR CLP and stores each
+// domain pair's value, clamped to [0, 1]; with `quiet`, without CLP's log.
+// Returns 0, or 1 after printing why (no value is stored then).
+int solve_clp(const lp_rows& rows, const pair_set& obs, pair_set& dint, bool quiet);
 
 }  // namespace domlp

@@ -43,6 +43,8 @@ struct lp_text {
   }
 };
 
+}  // namespace
+
 void write_lp(FILE* f, const lp_rows& rows, const pair_set& obs, const pair_set& dint) {
   lp_text lp{f, {}};
   lp.end_line();
@@ -74,8 +76,6 @@ void write_lp(FILE* f, const lp_rows& rows, const pair_set& obs, const pair_set&
   lp << "End";
   lp.end_line();
 }
-
-}  // namespace
 
 int LP_out(const lp_rows& rows, const pair_set& obs, const pair_set& dint,
            const std::string& file) {

@@ -1,7 +1,10 @@
 #include "score.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
+
+#include "io/io.h"
 
 namespace domlp {
 
@@ -79,6 +82,80 @@ void out_scores(FILE* f, const node_table& t, const pair_set& test) {
     put_names(f, t, tp);
     std::fprintf(f, "\t%g\t%s\n", tp.prob, no_domain(t, tp) ? "no-domain" : "domains");
   }
+}
+
+cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const std::vector<double>& scores) {
+  cv_summary s;
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    bool predicted = scores[k] >= 1.0, evidence = predicted && !pairs[k].no_domain;
+    (pairs[k].positive ? s.positives : s.negatives) += 1;
+    s.predicted += predicted;
+    s.evidence_predicted += evidence;
+    s.true_predicted += predicted && pairs[k].positive;
+    s.evidence_true += evidence && pairs[k].positive;
+  }
+  // The share of positive-negative pairs in which the positive scores
+  // higher, ties counted half: each run of equal scores, in increasing
+  // order, beats every negative below it.
+  std::vector<size_t> order(pairs.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [&](size_t x, size_t y) { return scores[x] < scores[y]; });
+  double wins = 0.0;
+  long below = 0;
+  for (size_t a = 0, b = 0; a < order.size(); a = b) {
+    long pos = 0, neg = 0;
+    for (b = a; b < order.size() && scores[order[b]] == scores[order[a]]; ++b)
+      (pairs[order[b]].positive ? pos : neg) += 1;
+    wins += pos * (below + 0.5 * neg);
+    below += neg;
+  }
+  s.auc = s.positives > 0 && s.negatives > 0
+              ? wins / (static_cast<double>(s.positives) * static_cast<double>(s.negatives))
+              : NAN;
+  return s;
+}
+
+void out_cv(FILE* f, const node_table& t, const std::vector<cv_pair>& pairs,
+            const std::vector<double>& scores) {
+  std::fputs("#fold\tprotein_a\tprotein_b\tlabel\tscore\tbasis\n", f);
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    const cv_pair& p = pairs[k];
+    std::fprintf(f, "%d\t", p.fold);
+    put_names(f, t, pair{p.i, p.j, 0.0, 0});
+    std::fprintf(f, "\t%d\t%g\t%s\n", p.positive ? 1 : 0, scores[k],
+                 p.no_domain ? "no-domain" : "domains");
+  }
+}
+
+void out_cv_header(FILE* f) {
+  std::fputs(
+      "#fraction\tpositives\tnegatives\tpredicted\ttrue_predicted\trecall\tprecision\tauc\t"
+      "evidence_predicted\tevidence_recall\tevidence_precision\n",
+      f);
+}
+
+namespace {
+
+// A ratio as "%.4f", or "NA" when its denominator is 0.
+void put_ratio(FILE* f, double num, double den) {
+  if (den == 0.0)
+    std::fputs("\tNA", f);
+  else
+    std::fprintf(f, "\t%.4f", num / den);
+}
+
+}  // namespace
+
+void out_cv_line(FILE* f, float frac, const cv_summary& s) {
+  std::fprintf(f, "%s\t%ld\t%ld\t%ld\t%ld", format_f(frac).c_str(), s.positives, s.negatives,
+               s.predicted, s.true_predicted);
+  put_ratio(f, s.true_predicted, s.positives);
+  put_ratio(f, s.true_predicted, s.predicted);
+  put_ratio(f, s.auc, std::isnan(s.auc) ? 0.0 : 1.0);
+  std::fprintf(f, "\t%ld", s.evidence_predicted);
+  put_ratio(f, s.evidence_true, s.positives);
+  put_ratio(f, s.evidence_true, s.evidence_predicted);
+  std::fputc('\n', f);
 }
 
 }  // namespace domlp

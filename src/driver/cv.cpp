@@ -1,0 +1,216 @@
+// Cross-validation: the distinct observed pairs cut into folds, random pairs
+// that are not observed, one ordinary run per fold and fraction on the pairs
+// kept in memory, and the measures of the predictions.
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <numeric>
+#include <random>
+
+#include "driver.h"
+#include "io/io.h"
+#include "score/score.h"
+
+namespace domlp {
+
+namespace {
+
+// A number in [0, n) from the generator, the same on every machine: the
+// values of the last, partial block of n are drawn again, so that every
+// number is equally likely.
+uint64_t below(std::mt19937_64& g, uint64_t n) {
+  uint64_t partial = (UINT64_MAX % n + 1) % n;
+  uint64_t x = g();
+  while (x > UINT64_MAX - partial) x = g();
+  return x % n;
+}
+
+struct folds {
+  std::vector<pair> pos;  // the distinct observed pairs, in order of first appearance
+  // Every observed pair (pair_key) to its positive, and every negative to -1.
+  hash_map<uint64_t, int> known;
+  std::vector<int> fold_of;                  // by positive
+  std::vector<std::vector<int>> members;     // by fold: its positives, in file order
+  std::vector<std::vector<pair>> negatives;  // by fold, in the order drawn
+};
+
+// Shuffles the positives with the seed and cuts them into folds whose sizes
+// differ by one at most.
+int cut_folds(const options& o, const pair_set& obs, folds& f, std::mt19937_64& g) {
+  for (const pair& p : obs.item)
+    if (f.known.try_emplace(pair_key(p.i, p.j), static_cast<int>(f.pos.size())).second)
+      f.pos.push_back(p);
+  size_t n = f.pos.size(), k = static_cast<size_t>(o.folds);
+  if (n < k) {
+    std::fprintf(stderr, "cannot cut %zu distinct observed pairs into %d folds\n", n, o.folds);
+    return 1;
+  }
+  std::vector<int> order(n);
+  std::iota(order.begin(), order.end(), 0);
+  for (size_t x = n - 1; x > 0; --x) std::swap(order[x], order[below(g, x + 1)]);
+  f.fold_of.resize(n);
+  f.members.resize(k);
+  for (size_t fold = 0, at = 0; fold < k; ++fold)
+    for (size_t m = 0; m < n / k + (fold < n % k); ++m)
+      f.fold_of[order[at++]] = static_cast<int>(fold);
+  for (size_t x = 0; x < n; ++x) f.members[f.fold_of[x]].push_back(static_cast<int>(x));
+  return 0;
+}
+
+// Draws each fold's negatives, after the folds, from the same generator:
+// pairs of two different proteins of the observed pairs, each drawn
+// uniformly, neither observed nor drawn before.
+int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937_64& g) {
+  uint64_t np = static_cast<uint64_t>(t.nprot), observed = 0;
+  for (const pair& p : f.pos) observed += p.i != p.j;
+  uint64_t free = np * (np - 1) / 2 - observed;
+  uint64_t want = static_cast<uint64_t>(o.negatives) * f.pos.size();
+  if (want > free) {
+    std::fprintf(stderr,
+                 "'%s': %d proteins give %llu pairs that are not observed, too few for %llu "
+                 "random pairs\n",
+                 o.obs_file.c_str(), t.nprot, static_cast<unsigned long long>(free),
+                 static_cast<unsigned long long>(want));
+    return 1;
+  }
+  f.negatives.resize(f.members.size());
+  uint64_t draws = 0;
+  for (size_t fold = 0; fold < f.members.size(); ++fold) {
+    std::vector<pair>& neg = f.negatives[fold];
+    while (neg.size() < f.members[fold].size() * o.negatives) {
+      if (++draws % 65536 == 0) check_interrupt();
+      int a = static_cast<int>(below(g, np)), b = static_cast<int>(below(g, np));
+      if (a != b && f.known.try_emplace(pair_key(a, b), -1).second)
+        neg.push_back(pair{a, b, 1.0, 0});
+    }
+  }
+  return 0;
+}
+
+// One fraction of one fold, in a child process: the ordinary run's solve and
+// scores, without its files; glpsol's LP file and report are temporary.
+int solve_fold(const options& o, int fold, float frac, const node_table& t, const pair_set& obs,
+               pair_set& test, pair_set& dint, lp_rows& rows, double* out) {
+  rows.bound = lp_bound(rows.obs_pos.size(), frac);
+  output_file lp;
+  if (o.solver == "glpsol" && dint.nobs > 0) {
+    std::string name = derived_name(o.obs_stem, frac, "lp");
+    if (!lp.open(name)) return write_failed(name, errno);
+    write_lp(lp.stream(), rows, obs, dint);
+    if (!lp.close()) return write_failed(name, errno);
+  }
+  if (find_values(o, rows, obs, dint, lp.temp_name(), derived_name(o.obs_stem, frac, "out"),
+                  true)) {
+    std::fprintf(stderr, "fold %d of %d: no values for fraction %s\n", fold, o.folds,
+                 format_f(frac).c_str());
+    return 1;
+  }
+  check_interrupt();
+  calc_prob_test(t, dint, test);
+  for (size_t k = 0; k < test.item.size(); ++k) out[k] = test.item[k].prob;
+  return 0;
+}
+
+// The .cv file of every fraction that has values, and the table of their
+// measures, renamed into place together; the table goes to standard output
+// too.
+int write_cv(const options& o, const node_table& t, const std::vector<cv_pair>& pairs,
+             const std::vector<std::vector<double>>& scores, const std::vector<bool>& failed) {
+  std::vector<output_file> out(o.fracs.size() + 1);
+  std::string table = o.obs_stem + ".cv.tsv";
+  if (!out.back().open(table)) return write_failed(table, errno);
+  out_cv_header(out.back().stream());
+  out_cv_header(stdout);
+  for (size_t x = 0; x < o.fracs.size(); ++x) {
+    if (failed[x]) continue;
+    std::string name = derived_name(o.obs_stem, o.fracs[x], "cv");
+    if (!out[x].open(name)) return write_failed(name, errno);
+    out_cv(out[x].stream(), t, pairs, scores[x]);
+    cv_summary s = summarize_cv(pairs, scores[x]);
+    out_cv_line(out.back().stream(), o.fracs[x], s);
+    out_cv_line(stdout, o.fracs[x], s);
+  }
+  for (output_file& f : out)
+    if (f.stream() && !f.close()) return write_failed(f.name(), errno);
+  signals_held held;
+  check_interrupt();
+  for (output_file& f : out)
+    if (!f.temp_name().empty() && !f.commit()) return write_failed(f.name(), errno);
+  return 0;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+int cross_validate(const options& o) {
+  node_table full;
+  pair_set obs, none, unused;
+  if (readdata(full, obs, none, unused, o.obs_file, o.dom_file, "", o.in)) return 1;
+  folds f;
+  std::mt19937_64 g(o.seed);
+  if (cut_folds(o, obs, f, g)) return 1;
+  if (draw_negatives(o, full, f, g)) return 1;
+  if (flush_stdout()) return 1;
+
+  size_t nfrac = o.fracs.size(), total = 0;
+  for (size_t fold = 0; fold < f.members.size(); ++fold)
+    total += f.members[fold].size() + f.negatives[fold].size();
+  std::vector<cv_pair> pairs;
+  pairs.reserve(total);
+  std::vector<std::vector<double>> scores(nfrac, std::vector<double>(total));
+  std::vector<bool> failed(nfrac);
+  job_pool pool(o.jobs);
+  for (int fold = 0; fold < o.folds; ++fold) {
+    auto start = std::chrono::steady_clock::now();
+    std::vector<pair> train, test;
+    for (const pair& p : obs.item)
+      if (f.fold_of[f.known[pair_key(p.i, p.j)]] != fold) train.push_back(p);
+    for (int x : f.members[fold]) test.push_back(f.pos[x]);
+    test.insert(test.end(), f.negatives[fold].begin(), f.negatives[fold].end());
+    node_table t;
+    pair_set fobs, ftest, dint;
+    lp_rows rows;
+    make_tables(full, train, test, t, fobs, ftest);
+    construct_dint(t, fobs, dint, rows);
+    size_t offset = pairs.size(), npos = f.members[fold].size();
+    for (size_t x = 0; x < test.size(); ++x)
+      pairs.push_back(
+          cv_pair{fold + 1, test[x].i, test[x].j, x < npos, no_domain(t, ftest.item[x])});
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "fold %d of %d: %zu training pairs, %zu positives, %zu negatives", fold + 1,
+                  o.folds, train.size(), npos, test.size() - npos);
+    for (size_t x = 0; x < nfrac; ++x) {
+      auto work = [&, x](double* out) {
+        return solve_fold(o, fold + 1, o.fracs[x], t, fobs, ftest, dint, rows, out);
+      };
+      auto done = [&, x, offset, start, n = test.size(), text = std::string(line)](
+                      int status, const double* out) {
+        if (out) {
+          std::copy(out, out + n, scores[x].begin() + static_cast<ptrdiff_t>(offset));
+        } else {
+          failed[x] = true;
+          if (status > 1 && !interrupted())
+            std::fprintf(stderr,
+                         "fold %d of %d: the solve of fraction %s was stopped by signal %d\n",
+                         fold + 1, o.folds, format_f(o.fracs[x]).c_str(), status - 128);
+        }
+        if (x + 1 == nfrac)
+          std::fprintf(stderr, "%s (%.1f s)\n", text.c_str(), seconds_since(start));
+      };
+      pool.submit(work, test.size(), done);
+    }
+  }
+  pool.wait_all();
+
+  if (write_cv(o, full, pairs, scores, failed)) return 1;
+  std::vector<std::string> bad;
+  for (size_t x = 0; x < nfrac; ++x)
+    if (failed[x]) bad.push_back(format_f(o.fracs[x]));
+  return end_of_list(bad, nfrac);
+}
+
+}  // namespace domlp

@@ -1,0 +1,354 @@
+// The command line: options (getopt_long), the arguments, the fraction list
+// and the stems of the derived file names.
+#include <getopt.h>
+#include <sched.h>
+
+#include <cerrno>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver.h"
+#include "io/io.h"
+
+namespace domlp {
+
+namespace {
+
+constexpr const char* kVersion = "domlp 1.2.0";
+constexpr const char* kSpaces = " \t\n\r\f\v";
+
+void usage(FILE* out) {
+  std::fprintf(
+      out,
+      "usage: domlp [OPTIONS] OBSERVED_PAIRS DOMAINS TEST_PAIRS FRACTION[,FRACTION...]\n"
+      "       domlp --cross-validate K [OPTIONS] OBSERVED_PAIRS DOMAINS FRACTION[,FRACTION...]\n"
+      "\n"
+      "Infers the domain pairs that explain the observed protein pairs (a linear\n"
+      "program) and predicts which test pairs interact.\n"
+      "\n"
+      "  OBSERVED_PAIRS  observed protein pairs: a count line, then two names a line\n"
+      "  DOMAINS         domain table: a count line, then 'domain:protein protein ...'\n"
+      "  TEST_PAIRS      protein pairs to score, in the observed-pairs format\n"
+      "  FRACTION        share of the covered observed pairs allowed to go uncovered;\n"
+      "                  a comma-separated list is solved fraction by fraction\n"
+      "\n"
+      "Options (before the arguments; a file name beginning with '-' after '--'):\n"
+      "  --solver NAME          glpsol (the default: GLPK's program, run on the LP file)\n"
+      "                         or clp (COIN-OR CLP in memory, far faster on large inputs)\n"
+      "  --jobs N               solves of a list or a cross-validation run at once\n"
+      "                         (default: the number of cores this process may use)\n"
+      "  --outdir DIR           write every derived file into DIR, an existing directory\n"
+      "  --observed-format FMT  counted (the default), plain (no count line, '#' lines\n"
+      "                         skipped) or mitab (PSI-MITAB 2.5 to 2.8)\n"
+      "  --test-format FMT      the same for TEST_PAIRS\n"
+      "  --id-db DB             mitab: name each protein by its first identifier of\n"
+      "                         database DB (such as uniprotkb)\n"
+      "  --taxid N              mitab: keep the interactions of two proteins of taxon N\n"
+      "  --domain-format FMT    counted (the default) or by-protein (a protein and its\n"
+      "                         domains a line)\n"
+      "  --domain-columns P,D   by-protein: the protein in tab-separated column P, its\n"
+      "                         domains in column D\n"
+      "  --cross-validate K     hold out each of K folds of the observed pairs in turn,\n"
+      "                         predict them with random pairs, and measure (no TEST_PAIRS)\n"
+      "  --negatives R          cross-validation: random pairs per held-out pair (default 1)\n"
+      "  --seed S               cross-validation: seed of the folds and random pairs\n"
+      "                         (default 1)\n"
+      "  -h, --help             this text\n"
+      "  --version              the version\n"
+      "\n"
+      "Input files whose name ends in .gz are decompressed as they are read.\n"
+      "Writes OBSERVED_PAIRS.TAG.lp (the linear program), OBSERVED_PAIRS.TAG.out\n"
+      "(glpsol's report), OBSERVED_PAIRS.TAG.dint (the inferred domain pairs),\n"
+      "TEST_PAIRS.TAG.pint (the predicted pairs) and TEST_PAIRS.TAG.scores (every\n"
+      "test pair's score), TAG being FRACTION as \"%%f\" renders it; a cross-validation\n"
+      "writes OBSERVED_PAIRS.TAG.cv (every held-out and random pair's score) and\n"
+      "OBSERVED_PAIRS.cv.tsv (recall, precision and ROC area for each fraction).\n"
+      "Exit status: 0 success, 1 failure, 2 bad command line, 128+N signal N.\n");
+}
+
+// An integer option value in [lo, hi], the whole text.
+bool parse_int(const char* s, long long lo, long long hi, long long& v) {
+  if (*s < '0' || *s > '9') return false;
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long u = std::strtoull(s, &end, 10);
+  if (errno != 0 || *end != '\0' || u > static_cast<unsigned long long>(hi)) return false;
+  v = static_cast<long long>(u);
+  return v >= lo;
+}
+
+int bad_value(const char* option, const char* value, const char* what) {
+  std::fprintf(stderr, "%s '%s': %s\n", option, value, what);
+  return 2;
+}
+
+// One fraction: the whole text, blanks around it allowed, must be a finite
+// number (in single precision). Returns 0, or 2 after printing why.
+int parse_list_fraction(const std::string& s, const char* list, float& frac) {
+  size_t a = s.find_first_not_of(kSpaces);
+  if (a == std::string::npos) {
+    std::fprintf(stderr, "empty fraction in the list '%s'\n", list);
+    return 2;
+  }
+  std::string e = s.substr(a, s.find_last_not_of(kSpaces) + 1 - a);
+  char* end = nullptr;
+  double d = std::strtod(e.c_str(), &end);
+  if (end == e.c_str() || *end != '\0') {
+    std::fprintf(stderr, "fraction '%s' in the list '%s' is not a number\n", e.c_str(), list);
+    return 2;
+  }
+  if (!std::isfinite(d) || std::fabs(d) > FLT_MAX) {
+    std::fprintf(stderr, "fraction '%s' is not a finite number\n", e.c_str());
+    return 2;
+  }
+  frac = static_cast<float>(d);
+  return 0;
+}
+
+// FRACTION: a single value is taken as strtod takes it, with a warning when
+// it is not wholly a number; a comma-separated list must hold whole numbers
+// with distinct run tags. Returns 0, or 2 after printing why.
+int parse_fractions(const char* s, std::vector<float>& fracs) {
+  if (!std::strchr(s, ',')) {
+    char* end = nullptr;
+    double d = std::strtod(s, &end);
+    if (!std::isfinite(d) || std::fabs(d) > FLT_MAX) {
+      std::fprintf(stderr, "fraction '%s' is not a finite number\n", s);
+      return 2;
+    }
+    fracs.push_back(static_cast<float>(d));
+    const char* rest = end + std::strspn(end, kSpaces);
+    if (end == s || *rest != '\0')
+      std::fprintf(stderr, "warning: fraction '%s' is not %s number; using %s\n", s,
+                   end == s ? "a" : "wholly a", format_f(fracs.back()).c_str());
+    return 0;
+  }
+  std::vector<std::string> texts;
+  for (const char* p = s;; ++p) {
+    const char* comma = std::strchr(p, ',');
+    texts.emplace_back(p, comma ? comma : p + std::strlen(p));
+    float f = 0.0f;
+    if (parse_list_fraction(texts.back(), s, f)) return 2;
+    for (size_t x = 0; x < fracs.size(); ++x) {
+      if (format_f(fracs[x]) != format_f(f)) continue;
+      std::fprintf(stderr, "fractions '%s' and '%s' give the same run tag %s\n", texts[x].c_str(),
+                   texts.back().c_str(), format_f(f).c_str());
+      return 2;
+    }
+    fracs.push_back(f);
+    if (!comma) return 0;
+    p = comma;
+  }
+}
+
+// The stem of the names derived from an input file: its name without
+// ".gz", in the output directory when there is one.
+std::string output_stem(const std::string& input, const std::string& outdir) {
+  std::string s = input;
+  if (s.ends_with(".gz")) s.resize(s.size() - 3);
+  if (outdir.empty()) return s;
+  return outdir + (outdir.ends_with('/') ? "" : "/") + s.substr(s.rfind('/') + 1);
+}
+
+int cores() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  return std::max(1, CPU_COUNT(&set));
+}
+
+enum option_id {
+  opt_solver = 256,
+  opt_jobs,
+  opt_outdir,
+  opt_observed_format,
+  opt_test_format,
+  opt_domain_format,
+  opt_domain_columns,
+  opt_id_db,
+  opt_taxid,
+  opt_cross_validate,
+  opt_negatives,
+  opt_seed,
+  opt_version,
+};
+
+const struct option kOptions[] = {
+    {"solver", required_argument, nullptr, opt_solver},
+    {"jobs", required_argument, nullptr, opt_jobs},
+    {"outdir", required_argument, nullptr, opt_outdir},
+    {"observed-format", required_argument, nullptr, opt_observed_format},
+    {"test-format", required_argument, nullptr, opt_test_format},
+    {"domain-format", required_argument, nullptr, opt_domain_format},
+    {"domain-columns", required_argument, nullptr, opt_domain_columns},
+    {"id-db", required_argument, nullptr, opt_id_db},
+    {"taxid", required_argument, nullptr, opt_taxid},
+    {"cross-validate", required_argument, nullptr, opt_cross_validate},
+    {"negatives", required_argument, nullptr, opt_negatives},
+    {"seed", required_argument, nullptr, opt_seed},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, opt_version},
+    {nullptr, 0, nullptr, 0},
+};
+
+int pair_format_of(const char* option, const char* v, pair_format& f) {
+  if (std::strcmp(v, "counted") == 0) {
+    f = pair_format::counted;
+  } else if (std::strcmp(v, "plain") == 0) {
+    f = pair_format::plain;
+  } else if (std::strcmp(v, "mitab") == 0) {
+    f = pair_format::mitab;
+  } else {
+    return bad_value(option, v, "unknown format: use counted, plain or mitab");
+  }
+  return 0;
+}
+
+int domain_format_of(const char* v, domain_format& f) {
+  if (std::strcmp(v, "counted") == 0) {
+    f = domain_format::counted;
+  } else if (std::strcmp(v, "by-protein") == 0) {
+    f = domain_format::by_protein;
+  } else {
+    return bad_value("--domain-format", v, "unknown format: use counted or by-protein");
+  }
+  return 0;
+}
+
+// "P,D": two column numbers from 1.
+int domain_columns_of(const char* v, input_options& in) {
+  const char* comma = std::strchr(v, ',');
+  long long p = 0, d = 0;
+  if (!comma || !parse_int(std::string(v, comma).c_str(), 1, INT_MAX, p) ||
+      !parse_int(comma + 1, 1, INT_MAX, d))
+    return bad_value("--domain-columns", v, "not two column numbers P,D counted from 1");
+  in.protein_column = static_cast<int>(p);
+  in.domain_column = static_cast<int>(d);
+  return 0;
+}
+
+// One option and its value. Returns -1, or the exit status.
+int take_option(int id, const char* v, options& o) {
+  long long n = 0;
+  switch (id) {
+    case opt_solver:
+      o.solver = v;
+      return -1;
+    case opt_jobs:
+      if (!parse_int(v, 1, 1024, n)) return bad_value("--jobs", v, "not a number from 1 to 1024");
+      o.jobs = static_cast<int>(n);
+      return -1;
+    case opt_outdir:
+      o.outdir = v;
+      return -1;
+    case opt_observed_format:
+      return pair_format_of("--observed-format", v, o.in.observed) ? 2 : -1;
+    case opt_test_format:
+      return pair_format_of("--test-format", v, o.in.test) ? 2 : -1;
+    case opt_domain_format:
+      return domain_format_of(v, o.in.domains) ? 2 : -1;
+    case opt_domain_columns:
+      return domain_columns_of(v, o.in) ? 2 : -1;
+    case opt_id_db:
+      if (!*v) return bad_value("--id-db", v, "empty database name");
+      o.in.id_db = v;
+      return -1;
+    case opt_taxid:
+      if (!parse_int(v + (*v == '-'), 0, LLONG_MAX, n))
+        return bad_value("--taxid", v, "not a taxon number");
+      o.in.taxid = v;
+      return -1;
+    case opt_cross_validate:
+      if (!parse_int(v, 2, INT_MAX, n))
+        return bad_value("--cross-validate", v, "not a number of folds of at least 2");
+      o.folds = static_cast<int>(n);
+      return -1;
+    case opt_negatives:
+      if (!parse_int(v, 0, INT_MAX, n)) return bad_value("--negatives", v, "not a whole number");
+      o.negatives = static_cast<int>(n);
+      return -1;
+    case opt_seed: {
+      char* end = nullptr;
+      errno = 0;
+      o.seed = std::strtoull(v, &end, 10);
+      if (*v < '0' || *v > '9' || *end != '\0' || errno != 0)
+        return bad_value("--seed", v, "not an unsigned integer");
+      return -1;
+    }
+    case 'h':
+      usage(stdout);
+      return 0;
+    case opt_version:
+      std::printf("%s\n", kVersion);
+      return 0;
+    default:
+      return 2;
+  }
+}
+
+// Options that apply to formats not in use. Returns -1, or 2 after saying so.
+int check_combination(const options& o) {
+  bool mitab =
+      o.in.observed == pair_format::mitab || (o.folds == 0 && o.in.test == pair_format::mitab);
+  if ((!o.in.id_db.empty() || !o.in.taxid.empty()) && !mitab) {
+    std::fprintf(stderr, "--id-db and --taxid apply to mitab files only\n");
+    return 2;
+  }
+  if (o.in.protein_column > 0 && o.in.domains != domain_format::by_protein) {
+    std::fprintf(stderr, "--domain-columns applies to --domain-format by-protein only\n");
+    return 2;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int parse_args(int argc, char** argv, options& o) {
+  o.jobs = cores();
+  opterr = 0;
+  optind = 1;
+  // '+': options end at the first argument, so that a negative fraction is
+  // an argument; ':': a missing value is told apart.
+  for (int id; (id = getopt_long(argc, argv, "+:h", kOptions, nullptr)) != -1;) {
+    if (id == '?' && optopt != 0) {
+      std::fprintf(stderr, "unknown option '-%c'\n", optopt);
+      usage(stderr);
+      return 2;
+    }
+    if (id == '?' || id == ':') {
+      std::fprintf(stderr, id == '?' ? "unknown option '%s'\n" : "option '%s' needs a value\n",
+                   argv[optind - 1]);
+      usage(stderr);
+      return 2;
+    }
+    int rc = take_option(id, optarg, o);
+    if (rc >= 0) return rc;
+  }
+  int want = o.folds > 0 ? 3 : 4;
+  if (argc - optind < want || (o.folds > 0 && argc - optind > want)) {
+    usage(stderr);
+    return 2;
+  }
+  if (o.solver != "glpsol" && o.solver != "clp") {
+    std::fprintf(stderr, "unknown solver '%s': use glpsol or clp\n", o.solver.c_str());
+    return 2;
+  }
+  if (int rc = check_combination(o); rc >= 0) return rc;
+  char** arg = argv + optind;
+  o.obs_file = arg[0];
+  o.dom_file = arg[1];
+  if (o.folds == 0) o.test_file = arg[2];
+  if (parse_fractions(arg[want - 1], o.fracs)) return 2;
+  o.obs_stem = output_stem(o.obs_file, o.outdir);
+  o.test_stem = output_stem(o.test_file, o.outdir);
+  return -1;
+}
+
+std::string derived_name(const std::string& stem, float frac, const char* ext) {
+  return stem + "." + format_f(frac) + "." + ext;
+}
+
+}  // namespace domlp
