@@ -8,7 +8,7 @@ FUZZ_TIME ?= 60
 FUZZ_SMOKE ?= 5
 PREFIX    ?= /usr/local
 
-.PHONY: all setup example test fuzz fuzz-build bench install clean
+.PHONY: all setup example test fuzz fuzz-build bench bench-parallel install clean
 
 all:
 	@scripts/setup
@@ -47,6 +47,12 @@ bench: setup
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target domlp
 	bench/run build-bench
+
+# A fraction list and a cross-validation on M, one solve at a time and two at once.
+bench-parallel: setup
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
+	cmake --build build-bench -j $(JOBS) --target domlp
+	bench/parallel build-bench M
 
 install: all
 	install -D -m 755 $(BUILD)/domlp $(DESTDIR)$(PREFIX)/bin/domlp
