@@ -1,6 +1,7 @@
 // Fuzz target: the readers and every step after them but the solver, on
 // arbitrary bytes cut into the observed, domain and test files at the first
-// two 0xFF bytes. Whatever the input, the tables must hold together.
+// two 0xFF bytes; the first byte chooses their formats. Whatever the input,
+// the tables must hold together.
 #include <cstdint>
 
 #include "fuzz.h"
@@ -11,7 +12,17 @@
 using namespace domlp;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string_view in(reinterpret_cast<const char*>(data), size);
+  if (size == 0) return 0;
+  input_options o;
+  o.observed = static_cast<pair_format>(data[0] % 3);
+  o.test = static_cast<pair_format>(data[0] / 3 % 3);
+  o.domains = static_cast<domain_format>(data[0] / 9 % 2);
+  if (o.domains == domain_format::by_protein && data[0] / 18 % 2) {
+    o.protein_column = 1 + data[0] / 36 % 3;
+    o.domain_column = 2;
+  }
+  if (data[0] & 0x80) o.id_db = "uniprotkb";
+  std::string_view in(reinterpret_cast<const char*>(data) + 1, size - 1);
   size_t cut1 = std::min(in.find('\xff'), in.size());
   size_t cut2 = std::min(in.find('\xff', std::min(cut1 + 1, in.size())), in.size());
   std::string obs_file = put_file("obs", in.substr(0, cut1));
@@ -19,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string test_file = put_file("test", in.substr(std::min(cut2 + 1, in.size())));
   node_table t;
   pair_set obs, test, dint;
-  if (readdata(t, obs, test, dint, obs_file, dom_file, test_file) != 0) return 0;
+  if (readdata(t, obs, test, dint, obs_file, dom_file, test_file, o) != 0) return 0;
   FUZZ_CHECK(t.nprot == static_cast<int>(t.prot.size()) &&
              t.ndom == static_cast<int>(t.dom.size()));
   for (const pair_set* s : {&obs, &test})
@@ -32,6 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   lp_rows rows;
   construct_dint(t, obs, dint, rows);
+  // The tables of the same pairs built in memory are those read.
+  node_table t2;
+  pair_set obs2, test2;
+  make_tables(t, obs.item, test.item, t2, obs2, test2);
+  FUZZ_CHECK(t2.nprot == t.nprot && t2.ndom == t.ndom);
+  for (int q = 0; q < t.nprot; ++q) FUZZ_CHECK(t2.prot[q].member == t.prot[q].member);
   for (size_t k = 0; k < dint.item.size(); ++k)
     FUZZ_CHECK(dint.item[k].i <= dint.item[k].j &&
                find_pair(dint, dint.item[k].j, dint.item[k].i) == static_cast<int>(k));
