@@ -170,7 +170,10 @@ bool line_reader::next(std::string_view& line) {
   check_interrupt();
   errno = 0;
   ssize_t n = getline(&buf_, &cap_, f_);
-  if (n < 0) {
+  // A read that fails inside a line ends it early and leaves the error
+  // indicator set: that part line is not returned, and errno still holds
+  // the reason, which a later call would not see.
+  if (n < 0 || std::ferror(f_)) {
     check_interrupt();
     if (std::ferror(f_)) err_ = errno ? errno : EIO;
     return false;
