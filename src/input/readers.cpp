@@ -165,10 +165,15 @@ bool next_item(std::string_view col, size_t& pos, std::string_view& db, std::str
       paren = std::min(paren, pos);
     }
   }
-  size_t end = std::min(paren, pos);
-  size_t id_start = colon == std::string_view::npos ? start : colon + 1;
-  db = unquote(col.substr(start, id_start == start ? 0 : colon - start));
-  id = unquote(col.substr(id_start, end - id_start));
+  std::string_view item = col.substr(start, std::min(paren, pos) - start);
+  size_t split = colon == std::string_view::npos ? colon : colon - start;
+  // The whole item may be quoted as well: "database:identifier".
+  if (split == std::string_view::npos && unquote(item) != item) {
+    item = unquote(item);
+    split = item.find(':');
+  }
+  db = split == std::string_view::npos ? std::string_view() : unquote(item.substr(0, split));
+  id = unquote(item.substr(split == std::string_view::npos ? 0 : split + 1));
   ++pos;
   return true;
 }
