@@ -8,7 +8,7 @@ FUZZ_TIME ?= 60
 FUZZ_SMOKE ?= 5
 PREFIX    ?= /usr/local
 
-.PHONY: all setup example test fuzz fuzz-build bench bench-parallel install clean
+.PHONY: all setup example test fuzz fuzz-build bench bench-formats bench-parallel install clean
 
 all:
 	@scripts/setup
@@ -53,6 +53,13 @@ bench-parallel: setup
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target domlp
 	bench/parallel build-bench M
+
+# L's whole run with its observed pairs as gzip-compressed PSI-MITAB (and its
+# domain table as a Pfam regions table) against the counted files.
+bench-formats: setup
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
+	cmake --build build-bench -j $(JOBS) --target domlp
+	bench/formats build-bench
 
 install: all
 	install -D -m 755 $(BUILD)/domlp $(DESTDIR)$(PREFIX)/bin/domlp

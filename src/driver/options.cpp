@@ -242,6 +242,8 @@ int take_option(int id, const char* v, options& o) {
       o.jobs = static_cast<int>(n);
       return -1;
     case opt_outdir:
+      // An empty name would put the files beside their inputs unasked.
+      if (!*v) return bad_value("--outdir", v, "empty directory name");
       o.outdir = v;
       return -1;
     case opt_observed_format:

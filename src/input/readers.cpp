@@ -165,10 +165,15 @@ bool next_item(std::string_view col, size_t& pos, std::string_view& db, std::str
       paren = std::min(paren, pos);
     }
   }
-  size_t end = std::min(paren, pos);
-  size_t id_start = colon == std::string_view::npos ? start : colon + 1;
-  db = unquote(col.substr(start, id_start == start ? 0 : colon - start));
-  id = unquote(col.substr(id_start, end - id_start));
+  std::string_view item = col.substr(start, std::min(paren, pos) - start);
+  size_t split = colon == std::string_view::npos ? colon : colon - start;
+  // The whole item may be quoted as well: "database:identifier".
+  if (split == std::string_view::npos && unquote(item) != item) {
+    item = unquote(item);
+    split = item.find(':');
+  }
+  db = split == std::string_view::npos ? std::string_view() : unquote(item.substr(0, split));
+  id = unquote(item.substr(split == std::string_view::npos ? 0 : split + 1));
   ++pos;
   return true;
 }
@@ -205,6 +210,7 @@ bool has_taxid(std::string_view col, const std::string& taxid) {
 // taxa in 10 and 11.
 int mitab_pair(std::string_view line, const input_options& o, std::string_view& a,
                std::string_view& b) {
+  if (line.ends_with('\r')) line.remove_suffix(1);
   if (line.empty() || line[0] == '#') return kSilent;
   std::string_view col[kMitabColumns];
   size_t n = 0, pos = 0;
@@ -321,12 +327,12 @@ bool column(std::string_view line, int n, std::string_view& col) {
 // A protein and its domains: all on the line, or in the two columns chosen.
 int by_protein_line(const node_table& t, std::string_view line, const input_options& o,
                     domains_by_protein& doms) {
+  if (line.ends_with('\r')) line.remove_suffix(1);
   if (line.empty() || line[0] == '#') return kSilent;
   std::string_view prot, list = line;
   size_t pos = 0;
   std::string_view seps = kDomainSeparators;
   if (o.protein_column > 0) {
-    if (line.ends_with('\r')) line.remove_suffix(1);
     if (!column(line, o.protein_column, prot) || !column(line, o.domain_column, list))
       return few_columns;
     prot = trim_spaces(prot);

@@ -139,14 +139,14 @@ bool input_file::open(const std::string& name) {
   }
   gzbuffer(gz_->gz, 1 << 17);
   // zlib would pass a file that is not compressed through as it is: that is
-  // refused, an empty file included.
+  // refused, an empty file included. The look at its first bytes is a read:
+  // its failure (a directory) is a read error, as with any other file.
   if (gzdirect(gz_->gz)) {
     int code = Z_OK;
     gzerror(gz_->gz, &code);
-    int e = code == Z_ERRNO ? errno : EILSEQ;
-    if (e == EILSEQ) gz_->error = "not in gzip format";
+    gz_->error = code == Z_ERRNO ? std::strerror(errno) : "not in gzip format";
     gzclose(gz_->gz);
-    errno = e;
+    errno = EILSEQ;
     return false;
   }
   f_.reset(fopencookie(gz_.get(), "r", cookie_io_functions_t{gz_read, nullptr, nullptr, gz_close}));
@@ -170,7 +170,10 @@ bool line_reader::next(std::string_view& line) {
   check_interrupt();
   errno = 0;
   ssize_t n = getline(&buf_, &cap_, f_);
-  if (n < 0) {
+  // A read that fails inside a line ends it early and leaves the error
+  // indicator set: that part line is not returned, and errno still holds
+  // the reason, which a later call would not see.
+  if (n < 0 || std::ferror(f_)) {
     check_interrupt();
     if (std::ferror(f_)) err_ = errno ? errno : EIO;
     return false;

@@ -26,7 +26,8 @@ class input_file {
   input_file& operator=(const input_file&) = delete;
 
   // Opens `name`; false with errno set on failure. A ".gz" file that is not
-  // in gzip format is refused with EILSEQ, and why() says so.
+  // in gzip format, or whose first bytes cannot be read, is refused with
+  // EILSEQ (a read error), and why() says why.
   bool open(const std::string& name);
   FILE* stream() const { return f_.get(); }
   // The reason of a failed open or read with error `err`: zlib's own message

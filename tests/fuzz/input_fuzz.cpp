@@ -1,7 +1,7 @@
 // Fuzz target: the readers and every step after them but the solver, on
 // arbitrary bytes cut into the observed, domain and test files at the first
-// two 0xFF bytes; the first byte chooses their formats. Whatever the input,
-// the tables must hold together.
+// two 0xFF bytes. A byte after a third 0xFF picks the formats, the options
+// and gzip names. Whatever the input, the tables must hold together.
 #include <cstdint>
 
 #include "fuzz.h"
@@ -12,22 +12,23 @@
 using namespace domlp;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  input_options o;
-  o.observed = static_cast<pair_format>(data[0] % 3);
-  o.test = static_cast<pair_format>(data[0] / 3 % 3);
-  o.domains = static_cast<domain_format>(data[0] / 9 % 2);
-  if (o.domains == domain_format::by_protein && data[0] / 18 % 2) {
-    o.protein_column = 1 + data[0] / 36 % 3;
-    o.domain_column = 2;
-  }
-  if (data[0] & 0x80) o.id_db = "uniprotkb";
-  std::string_view in(reinterpret_cast<const char*>(data) + 1, size - 1);
+  std::string_view in(reinterpret_cast<const char*>(data), size);
   size_t cut1 = std::min(in.find('\xff'), in.size());
   size_t cut2 = std::min(in.find('\xff', std::min(cut1 + 1, in.size())), in.size());
-  std::string obs_file = put_file("obs", in.substr(0, cut1));
+  size_t cut3 = std::min(in.find('\xff', std::min(cut2 + 1, in.size())), in.size());
+  input_options o;
+  unsigned k = cut3 + 1 < in.size() ? static_cast<unsigned char>(in[cut3 + 1]) : 0;
+  o.observed = static_cast<pair_format>(k % 3);
+  o.test = static_cast<pair_format>(k / 3 % 3);
+  if (k / 9 % 2) o.domains = domain_format::by_protein;
+  if (k / 9 % 2 && k / 18 % 2) o.protein_column = 1, o.domain_column = 2;
+  if (k / 36 % 2) o.id_db = "uniprotkb";
+  if (k / 72 % 2) o.taxid = "9606";
+  const char* gz = k / 144 % 2 ? ".gz" : "";
+  std::string obs_file = put_file(std::string("obs") + gz, in.substr(0, cut1));
   std::string dom_file = put_file("dom", in.substr(std::min(cut1 + 1, in.size()), cut2 - cut1));
-  std::string test_file = put_file("test", in.substr(std::min(cut2 + 1, in.size())));
+  std::string test_file = put_file(
+      "test", in.substr(std::min(cut2 + 1, in.size()), cut3 - std::min(cut2 + 1, in.size())));
   node_table t;
   pair_set obs, test, dint;
   if (readdata(t, obs, test, dint, obs_file, dom_file, test_file, o) != 0) return 0;
