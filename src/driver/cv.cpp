@@ -81,7 +81,7 @@ int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937
       if (++draws % 65536 == 0) check_interrupt();
       int a = static_cast<int>(below(g, np)), b = static_cast<int>(below(g, np));
       if (a != b && f.known.try_emplace(pair_key(a, b), -1).second)
-        neg.push_back(pair{a, b, 1.0, 0});
+        neg.push_back(pair{a, b});
     }
   }
   return 0;
@@ -111,31 +111,28 @@ int solve_fold(const options& o, int fold, float frac, const node_table& t, cons
   return 0;
 }
 
-// The .cv file of every fraction that has values, and the table of their
+// The .cv file of every fraction that has values and the table of their
 // measures, renamed into place together; the table goes to standard output
 // too.
 int write_cv(const options& o, const node_table& t, const std::vector<cv_pair>& pairs,
              const std::vector<std::vector<double>>& scores, const std::vector<bool>& failed) {
-  std::vector<output_file> out(o.fracs.size() + 1);
-  std::string table = o.obs_stem + ".cv.tsv";
-  if (!out.back().open(table)) return write_failed(table, errno);
-  out_cv_header(out.back().stream());
-  out_cv_header(stdout);
+  std::vector<std::string> names;
+  std::vector<std::function<void(FILE*)>> writers;
+  std::vector<std::pair<float, cv_summary>> table;
   for (size_t x = 0; x < o.fracs.size(); ++x) {
     if (failed[x]) continue;
-    std::string name = derived_name(o.obs_stem, o.fracs[x], "cv");
-    if (!out[x].open(name)) return write_failed(name, errno);
-    out_cv(out[x].stream(), t, pairs, scores[x]);
-    cv_summary s = summarize_cv(pairs, scores[x]);
-    out_cv_line(out.back().stream(), o.fracs[x], s);
-    out_cv_line(stdout, o.fracs[x], s);
+    names.push_back(derived_name(o.obs_stem, o.fracs[x], "cv"));
+    writers.push_back([&, x](FILE* f) { out_cv(f, t, pairs, scores[x]); });
+    table.emplace_back(o.fracs[x], summarize_cv(pairs, scores[x]));
   }
-  for (output_file& f : out)
-    if (f.stream() && !f.close()) return write_failed(f.name(), errno);
-  signals_held held;
-  check_interrupt();
-  for (output_file& f : out)
-    if (!f.temp_name().empty() && !f.commit()) return write_failed(f.name(), errno);
+  auto put_table = [&](FILE* f) {
+    out_cv_header(f);
+    for (const auto& [frac, s] : table) out_cv_line(f, frac, s);
+  };
+  names.push_back(o.obs_stem + ".cv.tsv");
+  writers.push_back(put_table);
+  if (write_together(names, writers)) return 1;
+  put_table(stdout);
   return 0;
 }
 

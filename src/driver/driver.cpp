@@ -82,33 +82,15 @@ int remove_stale(const std::string& report) {
   return 1;
 }
 
-// Writes the predicted pairs, the inferred domain pairs and the scores under
-// temporary names, then renames all three into place at once.
+// The predicted pairs are renamed last: they replace an earlier file only
+// when the inferred domain pairs and the scores did.
 int write_results(const options& o, float frac, const node_table& t, const pair_set& test,
                   const pair_set& dint, const lp_rows& rows) {
-  output_file out[3];
-  const std::string names[3] = {derived_name(o.test_stem, frac, "pint"),
-                                derived_name(o.obs_stem, frac, "dint"),
-                                derived_name(o.test_stem, frac, "scores")};
-  // A directory under one of the names would make its rename fail after the
-  // others were done: it stops the run before anything is written.
-  std::error_code ec;
-  for (const std::string& name : names)
-    if (std::filesystem::is_directory(name, ec)) return write_failed(name, EISDIR);
-  for (int x = 0; x < 3; ++x)
-    if (!out[x].open(names[x])) return write_failed(names[x], errno);
-  out_pint(out[0].stream(), t, test);
-  out_dint(out[1].stream(), t, dint, rows);
-  out_scores(out[2].stream(), t, test);
-  for (output_file& o : out)
-    if (!o.close()) return write_failed(o.name(), errno);
-  // The predicted pairs come last: they replace an earlier file only when
-  // the others did.
-  signals_held held;
-  check_interrupt();
-  for (int x : {1, 2, 0})
-    if (!out[x].commit()) return write_failed(out[x].name(), errno);
-  return 0;
+  return write_together(
+      {derived_name(o.test_stem, frac, "pint"), derived_name(o.obs_stem, frac, "dint"),
+       derived_name(o.test_stem, frac, "scores")},
+      {[&](FILE* f) { out_pint(f, t, test); }, [&](FILE* f) { out_dint(f, t, dint, rows); },
+       [&](FILE* f) { out_scores(f, t, test); }});
 }
 
 void print_summary(const node_table& t, const pair_set& test) {
@@ -205,6 +187,27 @@ int find_values(const options& o, const lp_rows& rows, const pair_set& obs, pair
   }
   if (o.solver == "clp") return solve_clp(rows, obs, dint, quiet);
   return solve_glpsol(lp, report, dint, !quiet);
+}
+
+int write_together(const std::vector<std::string>& names,
+                   const std::vector<std::function<void(FILE*)>>& writers) {
+  // A directory under one of the names would make its rename fail after the
+  // others were done: it stops the run before anything is written.
+  std::error_code ec;
+  for (const std::string& name : names)
+    if (std::filesystem::is_directory(name, ec)) return write_failed(name, EISDIR);
+  std::vector<output_file> out(names.size());
+  for (size_t x = 0; x < names.size(); ++x) {
+    if (!out[x].open(names[x])) return write_failed(names[x], errno);
+    writers[x](out[x].stream());
+  }
+  for (output_file& f : out)
+    if (!f.close()) return write_failed(f.name(), errno);
+  signals_held held;
+  check_interrupt();
+  for (size_t x = out.size(); x-- > 0;)
+    if (!out[x].commit()) return write_failed(out[x].name(), errno);
+  return 0;
 }
 
 int end_of_list(const std::vector<std::string>& failed, size_t fractions) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -94,6 +95,12 @@ class job_pool {
 
 // A cross-validation of the observed pairs; returns the exit status.
 int cross_validate(const options& o);
+
+// Writes files that belong together: each under a temporary name, by its
+// writer, in the order given, then all renamed into place at once, the first
+// last. Returns 0, or 1 after printing why.
+int write_together(const std::vector<std::string>& names,
+                   const std::vector<std::function<void(FILE*)>>& writers);
 
 // The end of a list of fractions: 0 when none failed, otherwise 1 after
 // naming the failed ones' tags.
