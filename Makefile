@@ -7,8 +7,11 @@ JOBS      ?= 2
 FUZZ_TIME ?= 60
 FUZZ_SMOKE ?= 5
 PREFIX    ?= /usr/local
+# Data sets of `make bench-solve` (default: M L).
+SIZES     ?=
 
-.PHONY: all setup example test fuzz fuzz-build bench bench-formats bench-parallel install clean
+.PHONY: all setup example test fuzz fuzz-build bench bench-formats bench-parallel bench-solve \
+  install clean
 
 all:
 	@scripts/setup
@@ -60,6 +63,13 @@ bench-formats: setup
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target domlp
 	bench/formats build-bench
+
+# Whole runs with --solver clp: time, peak memory and objective on M and L,
+# or on the sets named by SIZES (S, M, L).
+bench-solve: setup
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
+	cmake --build build-bench -j $(JOBS) --target domlp
+	bench/solve build-bench $(SIZES)
 
 install: all
 	install -D -m 755 $(BUILD)/domlp $(DESTDIR)$(PREFIX)/bin/domlp
