@@ -80,8 +80,7 @@ int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937
     while (neg.size() < f.members[fold].size() * o.negatives) {
       if (++draws % 65536 == 0) check_interrupt();
       int a = static_cast<int>(below(g, np)), b = static_cast<int>(below(g, np));
-      if (a != b && f.known.try_emplace(pair_key(a, b), -1).second)
-        neg.push_back(pair{a, b});
+      if (a != b && f.known.try_emplace(pair_key(a, b), -1).second) neg.push_back(pair{a, b});
     }
   }
   return 0;
@@ -145,7 +144,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 int cross_validate(const options& o) {
   node_table full;
   pair_set obs, none, unused;
-  if (readdata(full, obs, none, unused, o.obs_file, o.dom_file, "", o.in)) return 1;
+  if (readdata(full, obs, none, unused, o.obs_file, o.dom_file, "", o.in, false)) return 1;
   folds f;
   std::mt19937_64 g(o.seed);
   if (cut_folds(o, obs, f, g)) return 1;

@@ -311,7 +311,7 @@ int check_combination(const options& o) {
 int parse_args(int argc, char** argv, options& o) {
   o.jobs = cores();
   opterr = 0;
-  optind = 1;
+  optind = 0;  // a full new scan, as GNU getopt starts one
   // '+': options end at the first argument, so that a negative fraction is
   // an argument; ':': a missing value is told apart.
   for (int id; (id = getopt_long(argc, argv, "+:h", kOptions, nullptr)) != -1;) {

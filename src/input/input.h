@@ -30,12 +30,12 @@ struct input_options {
 };
 
 // Reads the observed and test pair files, then the domain file; the count
-// lines of counted files are all checked before anything else is read. With
-// an empty `test_file` there is no test set. Returns 0, or 1 after printing
+// lines of counted files are all checked before anything else is read.
+// Without `with_test` there is no test file. Returns 0, or 1 after printing
 // why the input cannot be read.
 int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& dint,
              const std::string& obs_file, const std::string& dom_file, const std::string& test_file,
-             const input_options& o);
+             const input_options& o, bool with_test = true);
 
 // The tables of a run whose observed and test files would hold the pairs
 // `train` and `test` (node indices of `full`'s proteins, in file order), with

@@ -382,7 +382,7 @@ int creat_domprot(node_table& t, line_reader& r, const input_file& in, const std
 
 int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
              const std::string& obs_file, const std::string& dom_file, const std::string& test_file,
-             const input_options& o) {
+             const input_options& o, bool with_test) {
   // Every count line is checked before anything else is read, so that a bad
   // file stops the run before any output. Each file is read once, on from
   // its count line: a pipe cannot be read a second time.
@@ -392,7 +392,7 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
   int* counts[3] = {&obs.n, &t.ndom, &test.n};
   input_file in[3];
   std::optional<line_reader> r[3];
-  int files = test_file.empty() ? 2 : 3;
+  int files = with_test ? 3 : 2;
   for (int x = 0; x < files; ++x) {
     if (!in[x].open(*names[x])) {
       int e = errno;

@@ -1,0 +1,40 @@
+// Fuzz target: the measures of a cross-validation against their definitions
+// worked out the slow way, every positive compared with every negative. Two
+// bytes make a scored pair: its label and basis, and a score of few values,
+// so that ties are common.
+#include <cmath>
+#include <cstdint>
+
+#include "fuzz.h"
+#include "score/score.h"
+
+using namespace domlp;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<cv_pair> pairs;
+  std::vector<double> scores;
+  for (size_t k = 0; k + 1 < size && pairs.size() < 300; k += 2) {
+    pairs.push_back(cv_pair{1, 0, 0, (data[k] & 1) != 0, (data[k] & 2) != 0});
+    scores.push_back(data[k + 1] % 6 * 0.25);
+  }
+  cv_summary s = summarize_cv(pairs, scores);
+  long pos = 0, neg = 0, predicted = 0, hits = 0, evidence = 0, evidence_hits = 0;
+  double wins = 0.0;
+  for (size_t a = 0; a < pairs.size(); ++a) {
+    bool p = pairs[a].positive, taken = scores[a] >= 1.0;
+    (p ? pos : neg) += 1;
+    predicted += taken;
+    hits += taken && p;
+    evidence += taken && !pairs[a].no_domain;
+    evidence_hits += taken && p && !pairs[a].no_domain;
+    for (size_t b = 0; p && b < pairs.size(); ++b)
+      if (!pairs[b].positive)
+        wins += scores[a] > scores[b] ? 1.0 : scores[a] == scores[b] ? 0.5 : 0.0;
+  }
+  FUZZ_CHECK(s.positives == pos && s.negatives == neg && s.predicted == predicted);
+  FUZZ_CHECK(s.true_predicted == hits && s.evidence_predicted == evidence &&
+             s.evidence_true == evidence_hits);
+  double auc = pos > 0 && neg > 0 ? wins / (static_cast<double>(pos) * neg) : NAN;
+  FUZZ_CHECK(std::isnan(auc) ? std::isnan(s.auc) : std::fabs(s.auc - auc) < 1e-12);
+  return 0;
+}
