@@ -1,0 +1,84 @@
+// Fuzz target: the CLP solve of small programs against the program of the LP
+// file solved as it stands. The first byte makes the fraction, each further
+// two bytes a covering row of the domain pairs their bits name (none: an
+// observed pair without a covering row). The values found must cover every
+// row but as many as the budget allows, and sum to the written program's
+// optimum.
+#include <ClpSimplex.hpp>
+#include <CoinPackedMatrix.hpp>
+#include <cmath>
+#include <cstdint>
+
+#include "fuzz.h"
+#include "lp/lp.h"
+
+using namespace domlp;
+
+namespace {
+
+constexpr int kPairs = 12;
+
+// The program as the LP file writes it: every domain pair, every observed
+// pair's slack, the covering rows and the budget row.
+double written_optimum(const lp_rows& rows, size_t nobs, int& status) {
+  std::vector<CoinBigIndex> start{0};
+  std::vector<int> index;
+  std::vector<double> lo, hi;
+  for (size_t r = 0; r < rows.obs_pos.size(); ++r) {
+    for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x) index.push_back(rows.term[x]);
+    index.push_back(kPairs + rows.obs_pos[r]);
+    start.push_back(static_cast<CoinBigIndex>(index.size()));
+    lo.push_back(1.0), hi.push_back(COIN_DBL_MAX);
+  }
+  for (size_t t = 0; t < nobs; ++t) index.push_back(kPairs + static_cast<int>(t));
+  start.push_back(static_cast<CoinBigIndex>(index.size()));
+  lo.push_back(-COIN_DBL_MAX), hi.push_back(rows.bound);
+  const int ncols = kPairs + static_cast<int>(nobs);
+  std::vector<double> one(index.size(), 1.0), col_lo(ncols, 0.0), col_hi(ncols, COIN_DBL_MAX);
+  std::vector<double> cost(ncols, 0.0);
+  std::fill(cost.begin(), cost.begin() + kPairs, 1.0);
+  CoinPackedMatrix m(false, ncols, static_cast<int>(lo.size()), start.back(), one.data(),
+                     index.data(), start.data(), nullptr);
+  ClpSimplex model;
+  model.setLogLevel(0);
+  model.loadProblem(m, col_lo.data(), col_hi.data(), cost.data(), lo.data(), hi.data());
+  model.primal();
+  status = model.status();
+  return model.objectiveValue();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  lp_rows rows;
+  rows.start.push_back(0);
+  size_t nobs = 0;
+  for (size_t k = 1; k + 1 < size && nobs < 40; k += 2, ++nobs) {
+    const unsigned bits = (data[k] | data[k + 1] << 8) & ((1u << kPairs) - 1);
+    if (bits == 0) continue;
+    for (int d = 0; d < kPairs; ++d)
+      if (bits >> d & 1) rows.term.push_back(d);
+    rows.obs_pos.push_back(static_cast<int>(nobs));
+    rows.start.push_back(rows.term.size());
+  }
+  rows.bound = lp_bound(rows.obs_pos.size(), data[0] / 200.0f);
+  pair_set obs, dint;
+  obs.item.resize(nobs, pair{0, 0, 1.0, 1});
+  for (int d = 0; d < kPairs; ++d) dint.item.push_back(pair{d, d, 0.0, 1});
+  if (solve_clp(rows, obs, dint, true) != 0) return 0;
+  int status = 0;
+  const double optimum = written_optimum(rows, nobs, status);
+  FUZZ_CHECK(status == 0);
+  double sum = 0.0, uncovered = 0.0;
+  for (const pair& p : dint.item) sum += p.prob;
+  for (size_t r = 0; r < rows.obs_pos.size(); ++r) {
+    double covered = 0.0;
+    for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x)
+      covered += dint.item[rows.term[x]].prob;
+    uncovered += std::max(0.0, 1.0 - covered);
+  }
+  FUZZ_CHECK(std::fabs(sum - optimum) <= 1e-6 * (1.0 + optimum));
+  FUZZ_CHECK(uncovered <= rows.bound + 1e-6);
+  return 0;
+}
