@@ -139,6 +139,43 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// A fold as an ordinary run: its tables, program and test pairs, and what
+// its console line says.
+struct fold_run {
+  node_table t;
+  pair_set obs, test, dint;
+  lp_rows rows;
+  size_t offset = 0;  // of its test pairs among all the scored pairs
+  std::chrono::steady_clock::time_point start;
+  std::string line;
+};
+
+// Builds fold `fold` from the pairs in memory, and appends its test pairs
+// to the scored pairs.
+std::unique_ptr<fold_run> build_fold(const options& o, const node_table& full, const pair_set& obs,
+                                     folds& f, int fold, std::vector<cv_pair>& pairs) {
+  auto r = std::make_unique<fold_run>();
+  r->start = std::chrono::steady_clock::now();
+  std::vector<pair> train, test;
+  for (const pair& p : obs.item)
+    if (f.fold_of[f.known[pair_key(p.i, p.j)]] != fold) train.push_back(p);
+  for (int x : f.members[fold]) test.push_back(f.pos[x]);
+  test.insert(test.end(), f.negatives[fold].begin(), f.negatives[fold].end());
+  make_tables(full, train, test, r->t, r->obs, r->test);
+  construct_dint(r->t, r->obs, r->dint, r->rows);
+  r->offset = pairs.size();
+  size_t npos = f.members[fold].size();
+  for (size_t x = 0; x < test.size(); ++x)
+    pairs.push_back(
+        cv_pair{fold + 1, test[x].i, test[x].j, x < npos, no_domain(r->t, r->test.item[x])});
+  char line[200];
+  std::snprintf(line, sizeof line,
+                "fold %d of %d: %zu training pairs, %zu positives, %zu negatives", fold + 1,
+                o.folds, train.size(), npos, test.size() - npos);
+  r->line = line;
+  return r;
+}
+
 }  // namespace
 
 int cross_validate(const options& o) {
@@ -160,30 +197,13 @@ int cross_validate(const options& o) {
   std::vector<bool> failed(nfrac);
   job_pool pool(o.jobs);
   for (int fold = 0; fold < o.folds; ++fold) {
-    auto start = std::chrono::steady_clock::now();
-    std::vector<pair> train, test;
-    for (const pair& p : obs.item)
-      if (f.fold_of[f.known[pair_key(p.i, p.j)]] != fold) train.push_back(p);
-    for (int x : f.members[fold]) test.push_back(f.pos[x]);
-    test.insert(test.end(), f.negatives[fold].begin(), f.negatives[fold].end());
-    node_table t;
-    pair_set fobs, ftest, dint;
-    lp_rows rows;
-    make_tables(full, train, test, t, fobs, ftest);
-    construct_dint(t, fobs, dint, rows);
-    size_t offset = pairs.size(), npos = f.members[fold].size();
-    for (size_t x = 0; x < test.size(); ++x)
-      pairs.push_back(
-          cv_pair{fold + 1, test[x].i, test[x].j, x < npos, no_domain(t, ftest.item[x])});
-    char line[200];
-    std::snprintf(line, sizeof line,
-                  "fold %d of %d: %zu training pairs, %zu positives, %zu negatives", fold + 1,
-                  o.folds, train.size(), npos, test.size() - npos);
+    std::unique_ptr<fold_run> run = build_fold(o, full, obs, f, fold, pairs);
+    fold_run& r = *run;
     for (size_t x = 0; x < nfrac; ++x) {
       auto work = [&, x](double* out) {
-        return solve_fold(o, fold + 1, o.fracs[x], t, fobs, ftest, dint, rows, out);
+        return solve_fold(o, fold + 1, o.fracs[x], r.t, r.obs, r.test, r.dint, r.rows, out);
       };
-      auto done = [&, x, offset, start, n = test.size(), text = std::string(line)](
+      auto done = [&, x, offset = r.offset, start = r.start, n = r.test.item.size(), line = r.line](
                       int status, const double* out) {
         if (out) {
           std::copy(out, out + n, scores[x].begin() + static_cast<ptrdiff_t>(offset));
@@ -195,9 +215,9 @@ int cross_validate(const options& o) {
                          fold + 1, o.folds, format_f(o.fracs[x]).c_str(), status - 128);
         }
         if (x + 1 == nfrac)
-          std::fprintf(stderr, "%s (%.1f s)\n", text.c_str(), seconds_since(start));
+          std::fprintf(stderr, "%s (%.1f s)\n", line.c_str(), seconds_since(start));
       };
-      pool.submit(work, test.size(), done);
+      pool.submit(work, r.test.item.size(), done);
     }
   }
   pool.wait_all();

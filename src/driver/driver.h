@@ -87,6 +87,8 @@ class job_pool {
   struct job;
 
  private:
+  // Whether `jobs` solves run, so that a submit must wait.
+  bool busy();
   void reap(bool block);
   void stop_all(int sig);
   int jobs_;

@@ -148,13 +148,7 @@ void job_pool::submit(work_fn work, size_t nout, done_fn done) {
   if (jobs_ > 1) {
     for (auto& h : j->held) h = std::make_unique<held_output>();
   }
-  for (;;) {
-    reap(false);
-    int running = 0;
-    for (auto& q : queue_) running += q->status < 0;
-    if (running < jobs_) break;
-    reap(true);
-  }
+  while (busy()) reap(true);
   std::fflush(stdout);
   std::fflush(stderr);
   signals_held held;
@@ -171,6 +165,13 @@ void job_pool::submit(work_fn work, size_t nout, done_fn done) {
   }
   if (j->pid < 0) throw std::system_error(errno, std::generic_category(), "fork");
   queue_.push_back(std::move(j));
+}
+
+bool job_pool::busy() {
+  reap(false);
+  int running = 0;
+  for (auto& q : queue_) running += q->status < 0;
+  return running >= jobs_;
 }
 
 void job_pool::wait_all() {
