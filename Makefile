@@ -10,7 +10,7 @@ PREFIX    ?= /usr/local
 # Data sets of `make bench-solve` (default: M L).
 SIZES     ?=
 
-.PHONY: all setup example test fuzz fuzz-build bench bench-formats bench-parallel bench-solve \
+.PHONY: all setup example test fuzz fuzz-build bench bench-build bench-formats bench-parallel bench-solve \
   install clean
 
 all:
@@ -45,30 +45,27 @@ fuzz-build:
 	  -DDOMLP_TESTS=OFF -DDOMLP_FUZZ=ON >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
-# Whole-run time and memory on generated data sets S, M and L.
-bench: setup
+# The Release build every benchmark runs.
+bench-build: setup
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target domlp
+
+# Whole-run time and memory on generated data sets S, M and L.
+bench: bench-build
 	bench/run build-bench
 
 # A fraction list and a cross-validation on M, one solve at a time and two at once.
-bench-parallel: setup
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
-	cmake --build build-bench -j $(JOBS) --target domlp
+bench-parallel: bench-build
 	bench/parallel build-bench M
 
 # L's whole run with its observed pairs as gzip-compressed PSI-MITAB (and its
 # domain table as a Pfam regions table) against the counted files.
-bench-formats: setup
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
-	cmake --build build-bench -j $(JOBS) --target domlp
+bench-formats: bench-build
 	bench/formats build-bench
 
 # Whole runs with --solver clp: time, peak memory and objective on M and L,
 # or on the sets named by SIZES (S, M, L).
-bench-solve: setup
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDOMLP_TESTS=OFF >/dev/null
-	cmake --build build-bench -j $(JOBS) --target domlp
+bench-solve: bench-build
 	bench/solve build-bench $(SIZES)
 
 install: all
