@@ -30,6 +30,7 @@ struct folds {
   // Every observed pair (pair_key) to its positive, and every negative to -1.
   hash_map<uint64_t, int> known;
   std::vector<int> fold_of;                  // by positive
+  std::vector<int> line_fold;                // by observed pair: the fold that holds it out
   std::vector<std::vector<int>> members;     // by fold: its positives, in file order
   std::vector<std::vector<pair>> negatives;  // by fold, in the order drawn
 };
@@ -54,6 +55,7 @@ int cut_folds(const options& o, const pair_set& obs, folds& f, std::mt19937_64& 
     for (size_t m = 0; m < n / k + (fold < n % k); ++m)
       f.fold_of[order[at++]] = static_cast<int>(fold);
   for (size_t x = 0; x < n; ++x) f.members[f.fold_of[x]].push_back(static_cast<int>(x));
+  for (const pair& p : obs.item) f.line_fold.push_back(f.fold_of[f.known[pair_key(p.i, p.j)]]);
   return 0;
 }
 
@@ -153,12 +155,12 @@ struct fold_run {
 // Builds fold `fold` from the pairs in memory, and appends its test pairs
 // to the scored pairs.
 std::unique_ptr<fold_run> build_fold(const options& o, const node_table& full, const pair_set& obs,
-                                     folds& f, int fold, std::vector<cv_pair>& pairs) {
+                                     const folds& f, int fold, std::vector<cv_pair>& pairs) {
   auto r = std::make_unique<fold_run>();
   r->start = std::chrono::steady_clock::now();
   std::vector<pair> train, test;
-  for (const pair& p : obs.item)
-    if (f.fold_of[f.known[pair_key(p.i, p.j)]] != fold) train.push_back(p);
+  for (size_t k = 0; k < obs.item.size(); ++k)
+    if (f.line_fold[k] != fold) train.push_back(obs.item[k]);
   for (int x : f.members[fold]) test.push_back(f.pos[x]);
   test.insert(test.end(), f.negatives[fold].begin(), f.negatives[fold].end());
   make_tables(full, train, test, r->t, r->obs, r->test);

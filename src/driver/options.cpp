@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "driver.h"
 #include "io/io.h"
@@ -194,28 +195,24 @@ const struct option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-int pair_format_of(const char* option, const char* v, pair_format& f) {
-  if (std::strcmp(v, "counted") == 0) {
-    f = pair_format::counted;
-  } else if (std::strcmp(v, "plain") == 0) {
-    f = pair_format::plain;
-  } else if (std::strcmp(v, "mitab") == 0) {
-    f = pair_format::mitab;
-  } else {
-    return bad_value(option, v, "unknown format: use counted, plain or mitab");
+// A format by its name, from `names` (in the order of the enum's values).
+template <class Format>
+int format_of(const char* option, const char* v, std::initializer_list<const char*> names,
+              const char* hint, Format& f) {
+  int x = 0;
+  for (const char* name : names) {
+    if (std::strcmp(v, name) == 0) {
+      f = static_cast<Format>(x);
+      return 0;
+    }
+    ++x;
   }
-  return 0;
+  return bad_value(option, v, hint);
 }
 
-int domain_format_of(const char* v, domain_format& f) {
-  if (std::strcmp(v, "counted") == 0) {
-    f = domain_format::counted;
-  } else if (std::strcmp(v, "by-protein") == 0) {
-    f = domain_format::by_protein;
-  } else {
-    return bad_value("--domain-format", v, "unknown format: use counted or by-protein");
-  }
-  return 0;
+int pair_format_of(const char* option, const char* v, pair_format& f) {
+  return format_of(option, v, {"counted", "plain", "mitab"},
+                   "unknown format: use counted, plain or mitab", f);
 }
 
 // "P,D": two column numbers from 1.
@@ -251,7 +248,10 @@ int take_option(int id, const char* v, options& o) {
     case opt_test_format:
       return pair_format_of("--test-format", v, o.in.test) ? 2 : -1;
     case opt_domain_format:
-      return domain_format_of(v, o.in.domains) ? 2 : -1;
+      return format_of("--domain-format", v, {"counted", "by-protein"},
+                       "unknown format: use counted or by-protein", o.in.domains)
+                 ? 2
+                 : -1;
     case opt_domain_columns:
       return domain_columns_of(v, o.in) ? 2 : -1;
     case opt_id_db:
