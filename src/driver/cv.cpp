@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <numeric>
 #include <random>
+#include <span>
 
 #include "driver.h"
 #include "io/io.h"
@@ -112,27 +113,37 @@ int solve_fold(const options& o, int fold, float frac, const node_table& t, cons
   return 0;
 }
 
-// The .cv file of every fraction that has values and the table of their
+// The .cv file of every fraction and the table of their measures, created
+// before the first fold, so that each fold's pairs are written while the
+// later solves run.
+int open_cv(const options& o, std::vector<output_file>& files) {
+  std::vector<std::string> names;
+  for (float frac : o.fracs) names.push_back(derived_name(o.obs_stem, frac, "cv"));
+  names.push_back(o.obs_stem + ".cv.tsv");
+  if (open_together(names, files)) return 1;
+  for (size_t x = 0; x < o.fracs.size(); ++x) out_cv_start(files[x].stream());
+  return 0;
+}
+
+// The .cv files of the fractions that have values and the table of their
 // measures, renamed into place together; the table goes to standard output
 // too.
-int write_cv(const options& o, const node_table& t, const std::vector<cv_pair>& pairs,
-             const std::vector<std::vector<double>>& scores, const std::vector<bool>& failed) {
-  std::vector<std::string> names;
-  std::vector<std::function<void(FILE*)>> writers;
+int finish_cv(const options& o, const std::vector<cv_pair>& pairs,
+              const std::vector<std::vector<double>>& scores, const std::vector<bool>& failed,
+              std::vector<output_file>& files) {
   std::vector<std::pair<float, cv_summary>> table;
   for (size_t x = 0; x < o.fracs.size(); ++x) {
-    if (failed[x]) continue;
-    names.push_back(derived_name(o.obs_stem, o.fracs[x], "cv"));
-    writers.push_back([&, x](FILE* f) { out_cv(f, t, pairs, scores[x]); });
-    table.emplace_back(o.fracs[x], summarize_cv(pairs, scores[x]));
+    if (failed[x])
+      files[x].discard();
+    else
+      table.emplace_back(o.fracs[x], summarize_cv(pairs, scores[x]));
   }
   auto put_table = [&](FILE* f) {
     out_cv_header(f);
     for (const auto& [frac, s] : table) out_cv_line(f, frac, s);
   };
-  names.push_back(o.obs_stem + ".cv.tsv");
-  writers.push_back(put_table);
-  if (write_together(names, writers)) return 1;
+  put_table(files.back().stream());
+  if (commit_together(files)) return 1;
   put_table(stdout);
   return 0;
 }
@@ -197,6 +208,8 @@ int cross_validate(const options& o) {
   pairs.reserve(total);
   std::vector<std::vector<double>> scores(nfrac, std::vector<double>(total));
   std::vector<bool> failed(nfrac);
+  std::vector<output_file> files;
+  if (open_cv(o, files)) return 1;
   job_pool pool(o.jobs);
   for (int fold = 0; fold < o.folds; ++fold) {
     std::unique_ptr<fold_run> run = build_fold(o, full, obs, f, fold, pairs);
@@ -209,6 +222,9 @@ int cross_validate(const options& o) {
                       int status, const double* out) {
         if (out) {
           std::copy(out, out + n, scores[x].begin() + static_cast<ptrdiff_t>(offset));
+          if (!failed[x])
+            out_cv(files[x].stream(), full, std::span(pairs).subspan(offset, n),
+                   std::span(scores[x]).subspan(offset, n));
         } else {
           failed[x] = true;
           if (status > 1 && !interrupted())
@@ -224,7 +240,7 @@ int cross_validate(const options& o) {
   }
   pool.wait_all();
 
-  if (write_cv(o, full, pairs, scores, failed)) return 1;
+  if (finish_cv(o, pairs, scores, failed, files)) return 1;
   std::vector<std::string> bad;
   for (size_t x = 0; x < nfrac; ++x)
     if (failed[x]) bad.push_back(format_f(o.fracs[x]));

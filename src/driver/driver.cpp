@@ -189,24 +189,34 @@ int find_values(const options& o, const lp_rows& rows, const pair_set& obs, pair
   return solve_glpsol(lp, report, dint, !quiet);
 }
 
-int write_together(const std::vector<std::string>& names,
-                   const std::vector<std::function<void(FILE*)>>& writers) {
+int open_together(const std::vector<std::string>& names, std::vector<output_file>& out) {
   // A directory under one of the names would make its rename fail after the
   // others were done: it stops the run before anything is written.
   std::error_code ec;
   for (const std::string& name : names)
     if (std::filesystem::is_directory(name, ec)) return write_failed(name, EISDIR);
-  std::vector<output_file> out(names.size());
-  for (size_t x = 0; x < names.size(); ++x) {
+  out = std::vector<output_file>(names.size());
+  for (size_t x = 0; x < names.size(); ++x)
     if (!out[x].open(names[x])) return write_failed(names[x], errno);
-    writers[x](out[x].stream());
-  }
+  return 0;
+}
+
+int write_together(const std::vector<std::string>& names,
+                   const std::vector<std::function<void(FILE*)>>& writers) {
+  std::vector<output_file> out;
+  if (open_together(names, out)) return 1;
+  for (size_t x = 0; x < names.size(); ++x) writers[x](out[x].stream());
+  return commit_together(out);
+}
+
+int commit_together(std::vector<output_file>& out) {
+  // Files discarded before are left out.
   for (output_file& f : out)
-    if (!f.close()) return write_failed(f.name(), errno);
+    if (f.stream() && !f.close()) return write_failed(f.name(), errno);
   signals_held held;
   check_interrupt();
   for (size_t x = out.size(); x-- > 0;)
-    if (!out[x].commit()) return write_failed(out[x].name(), errno);
+    if (!out[x].temp_name().empty() && !out[x].commit()) return write_failed(out[x].name(), errno);
   return 0;
 }
 

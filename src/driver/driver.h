@@ -16,6 +16,8 @@
 
 namespace domlp {
 
+class output_file;
+
 // The command line.
 struct options {
   std::string solver = "glpsol";  // "glpsol" or "clp"
@@ -89,7 +91,8 @@ class job_pool {
  private:
   // Whether `jobs` solves run, so that a submit must wait.
   bool busy();
-  void reap(bool block);
+  void collect(bool block);
+  void report();
   void stop_all(int sig);
   int jobs_;
   std::vector<std::unique_ptr<job>> queue_;  // started, not yet reported
@@ -103,6 +106,11 @@ int cross_validate(const options& o);
 // last. Returns 0, or 1 after printing why.
 int write_together(const std::vector<std::string>& names,
                    const std::vector<std::function<void(FILE*)>>& writers);
+// The steps of write_together, for files written bit by bit: open_together
+// creates the temporary files, commit_together closes them and renames them
+// into place. Each returns 0, or 1 after printing why.
+int open_together(const std::vector<std::string>& names, std::vector<output_file>& out);
+int commit_together(std::vector<output_file>& out);
 
 // The end of a list of fractions: 0 when none failed, otherwise 1 after
 // naming the failed ones' tags.

@@ -148,7 +148,7 @@ void job_pool::submit(work_fn work, size_t nout, done_fn done) {
   if (jobs_ > 1) {
     for (auto& h : j->held) h = std::make_unique<held_output>();
   }
-  while (busy()) reap(true);
+  while (busy()) collect(true);
   std::fflush(stdout);
   std::fflush(stderr);
   signals_held held;
@@ -165,22 +165,27 @@ void job_pool::submit(work_fn work, size_t nout, done_fn done) {
   }
   if (j->pid < 0) throw std::system_error(errno, std::generic_category(), "fork");
   queue_.push_back(std::move(j));
+  // The solves that ended are reported once the next one runs: the
+  // parent's share of the work goes on beside it.
+  report();
 }
 
 bool job_pool::busy() {
-  reap(false);
+  collect(false);
   int running = 0;
   for (auto& q : queue_) running += q->status < 0;
   return running >= jobs_;
 }
 
 void job_pool::wait_all() {
-  while (!queue_.empty()) reap(true);
+  while (!queue_.empty()) {
+    collect(true);
+    report();
+  }
 }
 
-// Collects the solves that ended, waiting for one when `block`, and reports
-// those that ended with every earlier one, in order.
-void job_pool::reap(bool block) {
+// Collects the solves that ended, waiting for one when `block`.
+void job_pool::collect(bool block) {
   {
     signals_held held;
     for (;;) {
@@ -203,6 +208,13 @@ void job_pool::reap(bool block) {
       sigsuspend(&held.old_mask());
     }
   }
+  // After an interruption, the solves that ended are reported before it is
+  // thrown.
+  if (interrupted()) report();
+}
+
+// Reports the solves that ended with every earlier one, in order.
+void job_pool::report() {
   while (!queue_.empty() && queue_.front()->status >= 0) {
     std::unique_ptr<job> j = std::move(queue_.front());
     queue_.erase(queue_.begin());

@@ -115,7 +115,6 @@ void add_domain(node_table& t, std::string_view name, const std::vector<int>& me
   d.name = name;
   d.member = members;
   d.n = static_cast<int>(members.size());
-  for (int q : members) d.member_names.push_back(t.prot[q].name);
 }
 
 // Links proteins to the kept domains, in domain order, so that every
@@ -412,6 +411,11 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
 
 void make_tables(const node_table& full, const std::vector<pair>& train,
                  const std::vector<pair>& test, node_table& t, pair_set& obs, pair_set& tst) {
+  t.prot.reserve(full.prot.size());
+  t.prot_index.reserve(full.prot.size());
+  t.dom.reserve(full.dom.size());
+  obs.item.reserve(train.size());
+  tst.item.reserve(test.size());
   for (const pair& p : train) add_pair(t, obs, full.prot[p.i].name, full.prot[p.j].name);
   for (const pair& p : test) add_pair(t, tst, full.prot[p.i].name, full.prot[p.j].name);
   t.nprot = static_cast<int>(t.prot.size());

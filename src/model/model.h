@@ -14,10 +14,9 @@ namespace domlp {
 // One protein or one domain.
 struct node {
   std::string name;
-  int n = 0;                              // proteins: linked domains; domains: kept proteins
-  std::vector<std::string> member_names;  // domains only: kept protein names, in line order
-  std::vector<int> member;                // proteins: domain indices (non-decreasing);
-                                          // domains: protein indices
+  int n = 0;                // proteins: linked domains; domains: kept proteins
+  std::vector<int> member;  // proteins: domain indices (non-decreasing);
+                            // domains: protein indices
 };
 
 // The hash map of every table: Boost's open-addressing flat map, which keeps

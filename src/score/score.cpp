@@ -1,6 +1,7 @@
 #include "score.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <numeric>
 
@@ -115,15 +116,30 @@ cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const std::vector<dou
   return s;
 }
 
-void out_cv(FILE* f, const node_table& t, const std::vector<cv_pair>& pairs,
-            const std::vector<double>& scores) {
+void out_cv_start(FILE* f) {
   std::fputs("#fold\tprotein_a\tprotein_b\tlabel\tscore\tbasis\n", f);
+}
+
+void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs,
+            std::span<const double> scores) {
+  // A cross-validation writes millions of these lines, nearly all with a
+  // score of 0 or 1: those go out without printf, which took a seventh of
+  // the CPU time of the process that writes them and 5% of a
+  // cross-validation of 100 000 pairs with two jobs.
+  char num[32];
   for (size_t k = 0; k < pairs.size(); ++k) {
     const cv_pair& p = pairs[k];
-    std::fprintf(f, "%d\t", p.fold);
+    const double v = scores[k];
+    char* end = std::to_chars(num, num + sizeof num, p.fold).ptr;
+    std::fwrite(num, 1, static_cast<size_t>(end - num), f);
+    std::fputc('\t', f);
     put_names(f, t, pair{p.i, p.j, 0.0, 0});
-    std::fprintf(f, "\t%d\t%g\t%s\n", p.positive ? 1 : 0, scores[k],
-                 p.no_domain ? "no-domain" : "domains");
+    std::fputs(p.positive ? "\t1\t" : "\t0\t", f);
+    if (v == 1.0 || (v == 0.0 && !std::signbit(v)))
+      std::fputc(v == 1.0 ? '1' : '0', f);
+    else
+      std::fprintf(f, "%g", v);
+    std::fputs(p.no_domain ? "\tno-domain\n" : "\tdomains\n", f);
   }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <span>
 
 #include "lp/lp.h"
 #include "model/model.h"
@@ -43,9 +44,11 @@ struct cv_summary {
 };
 cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const std::vector<double>& scores);
 
-// Every scored pair, fold by fold, with its label, score and basis.
-void out_cv(FILE* f, const node_table& t, const std::vector<cv_pair>& pairs,
-            const std::vector<double>& scores);
+// The scored pairs with their labels, scores and bases, after the column
+// names: out_cv_start, then out_cv for each fold in turn.
+void out_cv_start(FILE* f);
+void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs,
+            std::span<const double> scores);
 // The table of the fractions' measures: its header, and a fraction's line.
 void out_cv_header(FILE* f);
 void out_cv_line(FILE* f, float frac, const cv_summary& s);
