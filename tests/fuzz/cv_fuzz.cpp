@@ -1,9 +1,12 @@
 // Fuzz target: the measures of a cross-validation against their definitions
-// worked out the slow way, every positive compared with every negative. Two
-// bytes make a scored pair: its label and basis, and a score of few values,
-// so that ties are common.
+// worked out the slow way, every positive compared with every negative, and
+// the lines of the .cv file against printf's. Two bytes make a scored pair:
+// its label and basis, and a score of few values, so that ties are common.
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "fuzz.h"
 #include "score/score.h"
@@ -14,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<cv_pair> pairs;
   std::vector<double> scores;
   for (size_t k = 0; k + 1 < size && pairs.size() < 300; k += 2) {
-    pairs.push_back(cv_pair{1, 0, 0, (data[k] & 1) != 0, (data[k] & 2) != 0});
-    scores.push_back(data[k + 1] % 6 * 0.25);
+    pairs.push_back(cv_pair{1 + data[k] / 4 % 12, 0, 0, (data[k] & 1) != 0, (data[k] & 2) != 0});
+    scores.push_back(data[k + 1] == 255 ? -0.0 : data[k + 1] % 6 * 0.25);
   }
   cv_summary s = summarize_cv(pairs, scores);
   long pos = 0, neg = 0, predicted = 0, hits = 0, evidence = 0, evidence_hits = 0;
@@ -36,5 +39,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
              s.evidence_true == evidence_hits);
   double auc = pos > 0 && neg > 0 ? wins / (static_cast<double>(pos) * neg) : NAN;
   FUZZ_CHECK(std::isnan(auc) ? std::isnan(s.auc) : std::fabs(s.auc - auc) < 1e-12);
+
+  node_table t;
+  t.prot.emplace_back().name = "P1";
+  char* text = nullptr;
+  size_t len = 0;
+  FILE* f = open_memstream(&text, &len);
+  FUZZ_CHECK(f);
+  out_cv(f, t, pairs, scores);
+  std::fclose(f);
+  std::string want;
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    char line[100];
+    std::snprintf(line, sizeof line, "%d\tP1\tP1\t%d\t%g\t%s\n", pairs[k].fold,
+                  pairs[k].positive ? 1 : 0, scores[k],
+                  pairs[k].no_domain ? "no-domain" : "domains");
+    want += line;
+  }
+  FUZZ_CHECK(std::string(text, len) == want);
+  std::free(text);
   return 0;
 }
