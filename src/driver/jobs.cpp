@@ -149,6 +149,9 @@ void job_pool::submit(work_fn work, size_t nout, done_fn done) {
     for (auto& h : j->held) h = std::make_unique<held_output>();
   }
   while (busy()) collect(true);
+  // A solve whose output is not held writes straight to the console: what
+  // this process says of the solves that ended must come first.
+  if (!j->held[0]) report();
   std::fflush(stdout);
   std::fflush(stderr);
   signals_held held;
@@ -165,8 +168,8 @@ void job_pool::submit(work_fn work, size_t nout, done_fn done) {
   }
   if (j->pid < 0) throw std::system_error(errno, std::generic_category(), "fork");
   queue_.push_back(std::move(j));
-  // The solves that ended are reported once the next one runs: the
-  // parent's share of the work goes on beside it.
+  // Otherwise they are reported once the next one runs: this process's
+  // share of the work goes on beside it.
   report();
 }
 
