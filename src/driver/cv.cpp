@@ -1,6 +1,8 @@
 // Cross-validation: the distinct observed pairs cut into folds, random pairs
 // that are not observed, one ordinary run per fold and fraction on the pairs
 // kept in memory, and the measures of the predictions.
+#include <malloc.h>
+
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -76,6 +78,7 @@ int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937
                  static_cast<unsigned long long>(want));
     return 1;
   }
+  f.known.reserve(f.known.size() + want);
   f.negatives.resize(f.members.size());
   uint64_t draws = 0;
   for (size_t fold = 0; fold < f.members.size(); ++fold) {
@@ -170,6 +173,7 @@ std::unique_ptr<fold_run> build_fold(const options& o, const node_table& full, c
   auto r = std::make_unique<fold_run>();
   r->start = std::chrono::steady_clock::now();
   std::vector<pair> train, test;
+  train.reserve(obs.item.size());
   for (size_t k = 0; k < obs.item.size(); ++k)
     if (f.line_fold[k] != fold) train.push_back(obs.item[k]);
   for (int x : f.members[fold]) test.push_back(f.pos[x]);
@@ -204,14 +208,23 @@ int cross_validate(const options& o) {
   size_t nfrac = o.fracs.size(), total = 0;
   for (size_t fold = 0; fold < f.members.size(); ++fold)
     total += f.members[fold].size() + f.negatives[fold].size();
+  // What this process frees goes back to the system before the memory that
+  // grows while solves run is taken, here and before each fold is built:
+  // reused, the pages would still be shared with the running solves, and
+  // each first write would copy one (on some virtual machines at a high
+  // cost). With two jobs a five-fold cross-validation of the generated M set
+  // takes about 7% less time.
+  malloc_trim(0);
   std::vector<cv_pair> pairs;
   pairs.reserve(total);
-  std::vector<std::vector<double>> scores(nfrac, std::vector<double>(total));
+  std::vector<std::vector<double>> scores(nfrac);
+  for (std::vector<double>& s : scores) s.reserve(total);
   std::vector<bool> failed(nfrac);
   std::vector<output_file> files;
   if (open_cv(o, files)) return 1;
   job_pool pool(o.jobs);
   for (int fold = 0; fold < o.folds; ++fold) {
+    malloc_trim(0);
     std::unique_ptr<fold_run> run = build_fold(o, full, obs, f, fold, pairs);
     fold_run& r = *run;
     for (size_t x = 0; x < nfrac; ++x) {
@@ -220,12 +233,15 @@ int cross_validate(const options& o) {
       };
       auto done = [&, x, offset = r.offset, start = r.start, n = r.test.item.size(), line = r.line](
                       int status, const double* out) {
+        // Folds end in order: each appends its block of scores.
+        std::vector<double>& s = scores[x];
         if (out) {
-          std::copy(out, out + n, scores[x].begin() + static_cast<ptrdiff_t>(offset));
+          s.insert(s.end(), out, out + n);
           if (!failed[x])
             out_cv(files[x].stream(), full, std::span(pairs).subspan(offset, n),
                    std::span(scores[x]).subspan(offset, n));
         } else {
+          s.resize(s.size() + n);
           failed[x] = true;
           if (status > 1 && !interrupted())
             std::fprintf(stderr,
