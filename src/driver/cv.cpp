@@ -131,15 +131,14 @@ int open_cv(const options& o, std::vector<output_file>& files) {
 // The .cv files of the fractions that have values and the table of their
 // measures, renamed into place together; the table goes to standard output
 // too.
-int finish_cv(const options& o, const std::vector<cv_pair>& pairs,
-              const std::vector<std::vector<double>>& scores, const std::vector<bool>& failed,
-              std::vector<output_file>& files) {
+int finish_cv(const options& o, const std::vector<cv_summary>& summary,
+              const std::vector<bool>& failed, std::vector<output_file>& files) {
   std::vector<std::pair<float, cv_summary>> table;
   for (size_t x = 0; x < o.fracs.size(); ++x) {
     if (failed[x])
       files[x].discard();
     else
-      table.emplace_back(o.fracs[x], summarize_cv(pairs, scores[x]));
+      table.emplace_back(o.fracs[x], summary[x]);
   }
   auto put_table = [&](FILE* f) {
     out_cv_header(f);
@@ -219,6 +218,7 @@ int cross_validate(const options& o) {
   pairs.reserve(total);
   std::vector<std::vector<double>> scores(nfrac);
   for (std::vector<double>& s : scores) s.reserve(total);
+  std::vector<cv_summary> summary(nfrac);
   std::vector<bool> failed(nfrac);
   std::vector<output_file> files;
   if (open_cv(o, files)) return 1;
@@ -231,8 +231,8 @@ int cross_validate(const options& o) {
       auto work = [&, x](double* out) {
         return solve_fold(o, fold + 1, o.fracs[x], r.t, r.obs, r.test, r.dint, r.rows, out);
       };
-      auto done = [&, x, offset = r.offset, start = r.start, n = r.test.item.size(), line = r.line](
-                      int status, const double* out) {
+      auto done = [&, x, fold, offset = r.offset, start = r.start, n = r.test.item.size(),
+                   line = r.line](int status, const double* out) {
         // Folds end in order: each appends its block of scores.
         std::vector<double>& s = scores[x];
         if (out) {
@@ -248,15 +248,20 @@ int cross_validate(const options& o) {
                          "fold %d of %d: the solve of fraction %s was stopped by signal %d\n",
                          fold + 1, o.folds, format_f(o.fracs[x]).c_str(), status - 128);
         }
+        // A fraction's measures are taken once its last fold is in, while
+        // the other fractions' solves may still run.
+        if (fold + 1 == o.folds && !failed[x]) summary[x] = summarize_cv(pairs, s);
         if (x + 1 == nfrac)
           std::fprintf(stderr, "%s (%.1f s)\n", line.c_str(), seconds_since(start));
       };
-      pool.submit(work, r.test.item.size(), done);
+      pool.submit(work, r.test.item.size(), done,
+                  {derived_name(o.obs_stem, o.fracs[x], "lp"),
+                   derived_name(o.obs_stem, o.fracs[x], "out")});
     }
   }
   pool.wait_all();
 
-  if (finish_cv(o, pairs, scores, failed, files)) return 1;
+  if (finish_cv(o, summary, failed, files)) return 1;
   std::vector<std::string> bad;
   for (size_t x = 0; x < nfrac; ++x)
     if (failed[x]) bad.push_back(format_f(o.fracs[x]));

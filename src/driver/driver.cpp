@@ -84,13 +84,16 @@ int remove_stale(const std::string& report) {
 
 // The predicted pairs are renamed last: they replace an earlier file only
 // when the inferred domain pairs and the scores did.
+std::vector<std::string> result_names(const options& o, float frac) {
+  return {derived_name(o.test_stem, frac, "pint"), derived_name(o.obs_stem, frac, "dint"),
+          derived_name(o.test_stem, frac, "scores")};
+}
+
 int write_results(const options& o, float frac, const node_table& t, const pair_set& test,
                   const pair_set& dint, const lp_rows& rows) {
-  return write_together(
-      {derived_name(o.test_stem, frac, "pint"), derived_name(o.obs_stem, frac, "dint"),
-       derived_name(o.test_stem, frac, "scores")},
-      {[&](FILE* f) { out_pint(f, t, test); }, [&](FILE* f) { out_dint(f, t, dint, rows); },
-       [&](FILE* f) { out_scores(f, t, test); }});
+  return write_together(result_names(o, frac), {[&](FILE* f) { out_pint(f, t, test); },
+                                                [&](FILE* f) { out_dint(f, t, dint, rows); },
+                                                [&](FILE* f) { out_scores(f, t, test); }});
 }
 
 void print_summary(const node_table& t, const pair_set& test) {
@@ -139,6 +142,9 @@ int solve_list(const options& o, const node_table& t, const pair_set& obs, pair_
   try {
     job_pool pool(o.jobs);
     for (float frac : o.fracs) {
+      std::vector<std::string> outputs = result_names(o, frac);
+      outputs.push_back(derived_name(o.obs_stem, frac, "lp"));
+      outputs.push_back(derived_name(o.obs_stem, frac, "out"));
       pool.submit(
           [&, frac](double*) { return solve_fraction(o, frac, true, t, obs, test, dint, rows); }, 0,
           [&, frac](int status, const double*) {
@@ -149,7 +155,8 @@ int solve_list(const options& o, const node_table& t, const pair_set& obs, pair_
                            format_f(frac).c_str(), status - 128);
               failed.push_back(format_f(frac));
             }
-          });
+          },
+          outputs);
     }
     pool.wait_all();
   } catch (const interruption& i) {

@@ -80,9 +80,10 @@ class job_pool {
   job_pool(const job_pool&) = delete;
   job_pool& operator=(const job_pool&) = delete;
 
-  // Starts `work` once fewer than `jobs` solves run. An interruption stops
-  // every solve, reports those that ended, and is thrown.
-  void submit(work_fn work, size_t nout, done_fn done);
+  // Starts `work` once fewer than `jobs` solves run; `outputs` names the
+  // files it writes. An interruption stops every solve, reports those that
+  // ended, and is thrown.
+  void submit(work_fn work, size_t nout, done_fn done, std::vector<std::string> outputs);
   // Waits for every solve, likewise.
   void wait_all();
 

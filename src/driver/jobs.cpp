@@ -129,7 +129,17 @@ struct job_pool::job {
   shared_values out;
   std::unique_ptr<held_output> held[2];  // standard output and error, when held back
   done_fn done;
-  job(size_t nout, done_fn d) : out(nout), done(std::move(d)) {}
+  std::vector<std::string> outputs;
+  job(size_t nout, done_fn d, std::vector<std::string> o)
+      : out(nout), done(std::move(d)), outputs(std::move(o)) {}
+
+  // Records the wait status `st`. A solve killed by a signal it could not
+  // catch (such as SIGKILL from the kernel when memory runs out) had no
+  // chance to remove its temporary files: they go here.
+  void ended(int st) {
+    status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    if (WIFSIGNALED(st)) remove_temp_files(outputs, pid);
+  }
 };
 
 job_pool::job_pool(int jobs) : jobs_(jobs) {}
@@ -139,12 +149,14 @@ job_pool::~job_pool() {
   for (auto& j : queue_) {
     if (j->status >= 0) continue;
     kill(j->pid, SIGTERM);
-    waitpid(j->pid, nullptr, 0);
+    int st = 0;
+    waitpid(j->pid, &st, 0);
+    j->ended(st);
   }
 }
 
-void job_pool::submit(work_fn work, size_t nout, done_fn done) {
-  auto j = std::make_unique<job>(nout, std::move(done));
+void job_pool::submit(work_fn work, size_t nout, done_fn done, std::vector<std::string> outputs) {
+  auto j = std::make_unique<job>(nout, std::move(done), std::move(outputs));
   if (jobs_ > 1) {
     for (auto& h : j->held) h = std::make_unique<held_output>();
   }
@@ -197,7 +209,7 @@ void job_pool::collect(bool block) {
         if (j->status >= 0) continue;
         int st = 0;
         if (waitpid(j->pid, &st, WNOHANG) == j->pid) {
-          j->status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+          j->ended(st);
           any = true;
         } else {
           running = true;
@@ -241,7 +253,7 @@ void job_pool::stop_all(int sig) {
     int st = 0;
     while (waitpid(j->pid, &st, 0) < 0 && errno == EINTR) {
     }
-    j->status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    j->ended(st);
   }
 }
 

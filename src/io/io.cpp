@@ -184,17 +184,29 @@ bool line_reader::next(std::string_view& line) {
   return true;
 }
 
+namespace {
+
+// The temporary name is the final one with ".tmpPID" added; when that is
+// longer than the file system allows, ".tmpPID" alone in the same directory,
+// numbered when several files of the run need one: candidate `n` of stem
+// `stem` (the final name or its directory).
+std::string temp_candidate(const std::string& stem, int pid, int n) {
+  std::string tmp = stem + ".tmp" + std::to_string(pid);
+  if (n > 0) tmp.append(".").append(std::to_string(n));
+  return tmp;
+}
+
+constexpr int temp_candidates = 100;
+
+}  // namespace
+
 bool output_file::open(const std::string& final_name) {
   discard();
   final_ = final_name;
-  // The temporary name is the final one with ".tmpPID" added; when that is
-  // longer than the file system allows, ".tmpPID" alone in the same
-  // directory, numbered when several files of the run need one.
   std::string stem = final_;
   int fd = -1;
-  for (int n = 0; fd < 0 && n < 100; ++n) {
-    tmp_ = stem + ".tmp" + std::to_string(getpid());
-    if (n > 0) tmp_.append(".").append(std::to_string(n));
+  for (int n = 0; fd < 0 && n < temp_candidates; ++n) {
+    tmp_ = temp_candidate(stem, getpid(), n);
     fd = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno == ENAMETOOLONG && stem == final_) {
       stem = final_.substr(0, final_.rfind('/') + 1);
@@ -244,6 +256,14 @@ void output_file::discard() {
   if (!tmp_.empty()) ::unlink(tmp_.c_str());
   tmp_.clear();
   errno = e;
+}
+
+void remove_temp_files(const std::vector<std::string>& names, int pid) {
+  for (const std::string& name : names) {
+    std::string dir = name.substr(0, name.rfind('/') + 1);
+    for (const std::string& stem : {name, dir})
+      for (int n = 0; n < temp_candidates; ++n) ::unlink(temp_candidate(stem, pid, n).c_str());
+  }
 }
 
 int write_failed(const std::string& name, int err) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace domlp {
 
@@ -150,6 +151,11 @@ class signals_held {
  private:
   sigset_t old_;
 };
+
+// Removes the temporary files that output_file::open in process `pid` may
+// have made for each of `names`: for a process that was killed before it
+// could remove them itself.
+void remove_temp_files(const std::vector<std::string>& names, int pid);
 
 // Prints "cannot write 'NAME': REASON" for a failed output.
 int write_failed(const std::string& name, int err);
