@@ -212,7 +212,7 @@ int cross_validate(const options& o) {
   // reused, the pages would still be shared with the running solves, and
   // each first write would copy one (on some virtual machines at a high
   // cost). With two jobs a five-fold cross-validation of the generated M set
-  // takes about 7% less time.
+  // takes about 6% less time.
   malloc_trim(0);
   std::vector<cv_pair> pairs;
   pairs.reserve(total);

@@ -82,13 +82,14 @@ int remove_stale(const std::string& report) {
   return 1;
 }
 
-// The predicted pairs are renamed last: they replace an earlier file only
-// when the inferred domain pairs and the scores did.
+// The result files of a fraction.
 std::vector<std::string> result_names(const options& o, float frac) {
   return {derived_name(o.test_stem, frac, "pint"), derived_name(o.obs_stem, frac, "dint"),
           derived_name(o.test_stem, frac, "scores")};
 }
 
+// The predicted pairs are renamed last: they replace an earlier file only
+// when the inferred domain pairs and the scores did.
 int write_results(const options& o, float frac, const node_table& t, const pair_set& test,
                   const pair_set& dint, const lp_rows& rows) {
   return write_together(result_names(o, frac), {[&](FILE* f) { out_pint(f, t, test); },
