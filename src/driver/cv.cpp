@@ -167,28 +167,28 @@ struct fold_run {
 
 // Builds fold `fold` from the pairs in memory, and appends its test pairs
 // to the scored pairs.
-std::unique_ptr<fold_run> build_fold(const options& o, const node_table& full, const pair_set& obs,
-                                     const folds& f, int fold, std::vector<cv_pair>& pairs) {
-  auto r = std::make_unique<fold_run>();
-  r->start = std::chrono::steady_clock::now();
+fold_run build_fold(const options& o, const node_table& full, const pair_set& obs, const folds& f,
+                    int fold, std::vector<cv_pair>& pairs) {
+  fold_run r;
+  r.start = std::chrono::steady_clock::now();
   std::vector<pair> train, test;
   train.reserve(obs.item.size());
   for (size_t k = 0; k < obs.item.size(); ++k)
     if (f.line_fold[k] != fold) train.push_back(obs.item[k]);
   for (int x : f.members[fold]) test.push_back(f.pos[x]);
   test.insert(test.end(), f.negatives[fold].begin(), f.negatives[fold].end());
-  make_tables(full, train, test, r->t, r->obs, r->test);
-  construct_dint(r->t, r->obs, r->dint, r->rows);
-  r->offset = pairs.size();
+  make_tables(full, train, test, r.t, r.obs, r.test);
+  construct_dint(r.t, r.obs, r.dint, r.rows);
+  r.offset = pairs.size();
   size_t npos = f.members[fold].size();
   for (size_t x = 0; x < test.size(); ++x)
     pairs.push_back(
-        cv_pair{fold + 1, test[x].i, test[x].j, x < npos, no_domain(r->t, r->test.item[x])});
+        cv_pair{fold + 1, test[x].i, test[x].j, x < npos, no_domain(r.t, r.test.item[x])});
   char line[200];
   std::snprintf(line, sizeof line,
                 "fold %d of %d: %zu training pairs, %zu positives, %zu negatives", fold + 1,
                 o.folds, train.size(), npos, test.size() - npos);
-  r->line = line;
+  r.line = line;
   return r;
 }
 
@@ -225,8 +225,7 @@ int cross_validate(const options& o) {
   job_pool pool(o.jobs);
   for (int fold = 0; fold < o.folds; ++fold) {
     malloc_trim(0);
-    std::unique_ptr<fold_run> run = build_fold(o, full, obs, f, fold, pairs);
-    fold_run& r = *run;
+    fold_run r = build_fold(o, full, obs, f, fold, pairs);
     for (size_t x = 0; x < nfrac; ++x) {
       auto work = [&, x](double* out) {
         return solve_fold(o, fold + 1, o.fracs[x], r.t, r.obs, r.test, r.dint, r.rows, out);
@@ -239,7 +238,7 @@ int cross_validate(const options& o) {
           s.insert(s.end(), out, out + n);
           if (!failed[x])
             out_cv(files[x].stream(), full, std::span(pairs).subspan(offset, n),
-                   std::span(scores[x]).subspan(offset, n));
+                   std::span(s).subspan(offset, n));
         } else {
           s.resize(s.size() + n);
           failed[x] = true;
@@ -254,9 +253,7 @@ int cross_validate(const options& o) {
         if (x + 1 == nfrac)
           std::fprintf(stderr, "%s (%.1f s)\n", line.c_str(), seconds_since(start));
       };
-      pool.submit(work, r.test.item.size(), done,
-                  {derived_name(o.obs_stem, o.fracs[x], "lp"),
-                   derived_name(o.obs_stem, o.fracs[x], "out")});
+      pool.submit(work, r.test.item.size(), done, solve_files(o, o.fracs[x]));
     }
   }
   pool.wait_all();

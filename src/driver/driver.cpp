@@ -143,9 +143,8 @@ int solve_list(const options& o, const node_table& t, const pair_set& obs, pair_
   try {
     job_pool pool(o.jobs);
     for (float frac : o.fracs) {
-      std::vector<std::string> outputs = result_names(o, frac);
-      outputs.push_back(derived_name(o.obs_stem, frac, "lp"));
-      outputs.push_back(derived_name(o.obs_stem, frac, "out"));
+      std::vector<std::string> outputs = result_names(o, frac), more = solve_files(o, frac);
+      outputs.insert(outputs.end(), more.begin(), more.end());
       pool.submit(
           [&, frac](double*) { return solve_fraction(o, frac, true, t, obs, test, dint, rows); }, 0,
           [&, frac](int status, const double*) {
@@ -183,6 +182,10 @@ int check_outdir(const std::string& dir) {
 }
 
 }  // namespace
+
+std::vector<std::string> solve_files(const options& o, float frac) {
+  return {derived_name(o.obs_stem, frac, "lp"), derived_name(o.obs_stem, frac, "out")};
+}
 
 int find_values(const options& o, const lp_rows& rows, const pair_set& obs, pair_set& dint,
                 const std::string& lp, const std::string& report, bool quiet) {

@@ -44,6 +44,8 @@ int parse_args(int argc, char** argv, options& o);
 // The name of a derived file: a stem, the run tag (the fraction as "%f"
 // renders it) and `ext`.
 std::string derived_name(const std::string& stem, float frac, const char* ext);
+// The LP file and the solver's report of fraction `frac`.
+std::vector<std::string> solve_files(const options& o, float frac);
 
 // Runs the whole job; returns the exit status.
 int run(const options& o);
