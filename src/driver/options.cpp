@@ -37,7 +37,8 @@ void usage(FILE* out) {
       "  FRACTION        share of the covered observed pairs allowed to go uncovered;\n"
       "                  a comma-separated list is solved fraction by fraction\n"
       "\n"
-      "Options (before the arguments; a file name beginning with '-' after '--'):\n"
+      "Options (before, between or after the arguments; '--' ends them, so that a file\n"
+      "name beginning with '-' comes after it):\n"
       "  --solver NAME          glpsol (the default: GLPK's program, run on the LP file)\n"
       "                         or clp (COIN-OR CLP in memory, far faster on large inputs)\n"
       "  --jobs N               solves of a list or a cross-validation run at once\n"
@@ -195,6 +196,34 @@ const struct option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
+// Whether a command-line element that begins with '-' is a number, or a
+// comma-separated list whose first element is one (blanks after it
+// allowed): a negative fraction, an argument rather than an option.
+bool is_number(const char* s) {
+  char* end = nullptr;
+  std::strtod(s, &end);
+  if (end == s) return false;
+  end += std::strspn(end, kSpaces);
+  return *end == '\0' || *end == ',';
+}
+
+// Whether the long option `name` (after its "--") takes the next element
+// as its value: it has no "=VALUE", and names an option with a value in
+// full or by a prefix of that option's name alone, as getopt_long reads it.
+bool takes_next(const char* name) {
+  if (std::strchr(name, '=')) return false;
+  const size_t len = std::strlen(name);
+  const struct option* found = nullptr;
+  int prefixes = 0;
+  for (const struct option* x = kOptions; x->name; ++x) {
+    if (std::strncmp(x->name, name, len) != 0) continue;
+    if (std::strlen(x->name) == len) return x->has_arg == required_argument;
+    found = x;
+    ++prefixes;
+  }
+  return prefixes == 1 && found->has_arg == required_argument;
+}
+
 // A format by its name, from `names` (in the order of the enum's values).
 template <class Format>
 int format_of(const char* option, const char* v, std::initializer_list<const char*> names,
@@ -310,11 +339,30 @@ int check_combination(const options& o) {
 
 int parse_args(int argc, char** argv, options& o) {
   o.jobs = cores();
+  // Options may stand before, between or after the arguments. They are
+  // sorted out first, each with the element that is its value, and then
+  // read by getopt_long alone, in the order given; the others are the
+  // arguments, in theirs.
+  std::vector<char*> opts{argv[0]}, args;
+  for (int x = 1; x < argc; ++x) {
+    char* a = argv[x];
+    if (std::strcmp(a, "--") == 0) {
+      args.insert(args.end(), argv + x + 1, argv + argc);
+      break;
+    }
+    if (a[0] != '-' || a[1] == '\0' || is_number(a)) {
+      args.push_back(a);
+      continue;
+    }
+    opts.push_back(a);
+    if (a[1] == '-' && takes_next(a + 2) && x + 1 < argc) opts.push_back(argv[++x]);
+  }
+  const int nopts = static_cast<int>(opts.size());
+  opts.push_back(nullptr);
   opterr = 0;
   optind = 0;  // a full new scan, as GNU getopt starts one
-  // '+': options end at the first argument, so that a negative fraction is
-  // an argument; ':': a missing value is told apart.
-  for (int id; (id = getopt_long(argc, argv, "+:h", kOptions, nullptr)) != -1;) {
+  // ':': a missing value is told apart.
+  for (int id; (id = getopt_long(nopts, opts.data(), "+:h", kOptions, nullptr)) != -1;) {
     if (id == '?' && optopt != 0) {
       std::fprintf(stderr, "unknown option '-%c'\n", optopt);
       usage(stderr);
@@ -322,15 +370,15 @@ int parse_args(int argc, char** argv, options& o) {
     }
     if (id == '?' || id == ':') {
       std::fprintf(stderr, id == '?' ? "unknown option '%s'\n" : "option '%s' needs a value\n",
-                   argv[optind - 1]);
+                   opts[optind - 1]);
       usage(stderr);
       return 2;
     }
     int rc = take_option(id, optarg, o);
     if (rc >= 0) return rc;
   }
-  int want = o.folds > 0 ? 3 : 4;
-  if (argc - optind < want || (o.folds > 0 && argc - optind > want)) {
+  const size_t want = o.folds > 0 ? 3 : 4;
+  if (args.size() < want || (o.folds > 0 && args.size() > want)) {
     usage(stderr);
     return 2;
   }
@@ -339,11 +387,12 @@ int parse_args(int argc, char** argv, options& o) {
     return 2;
   }
   if (int rc = check_combination(o); rc >= 0) return rc;
-  char** arg = argv + optind;
-  o.obs_file = arg[0];
-  o.dom_file = arg[1];
-  if (o.folds == 0) o.test_file = arg[2];
-  if (parse_fractions(arg[want - 1], o.fracs)) return 2;
+  o.obs_file = args[0];
+  o.dom_file = args[1];
+  if (o.folds == 0) o.test_file = args[2];
+  if (parse_fractions(args[want - 1], o.fracs)) return 2;
+  for (size_t x = want; x < args.size(); ++x)
+    std::fprintf(stderr, "warning: ignoring extra argument '%s'\n", args[x]);
   o.obs_stem = output_stem(o.obs_file, o.outdir);
   o.test_stem = output_stem(o.test_file, o.outdir);
   return -1;
