@@ -94,6 +94,7 @@ int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937
 
 // One fraction of one fold, in a child process: the ordinary run's solve and
 // scores, without its files; glpsol's LP file and report are temporary.
+// Hands back the test pairs' scores, then the optimum.
 int solve_fold(const options& o, int fold, float frac, const node_table& t, const pair_set& obs,
                pair_set& test, pair_set& dint, lp_rows& rows, double* out) {
   rows.bound = lp_bound(rows.obs_pos.size(), frac);
@@ -113,6 +114,7 @@ int solve_fold(const options& o, int fold, float frac, const node_table& t, cons
   check_interrupt();
   calc_prob_test(t, dint, test);
   for (size_t k = 0; k < test.item.size(); ++k) out[k] = test.item[k].prob;
+  out[test.item.size()] = optimum(dint);
   return 0;
 }
 
@@ -192,6 +194,16 @@ fold_run build_fold(const options& o, const node_table& full, const pair_set& ob
   return r;
 }
 
+// What a fold's console line says of the optima: "optimum 12.5" for one
+// fraction, "optima 12.5, 11, none" for a list, "none" standing for a
+// fraction without one.
+std::string optima_clause(const std::vector<std::string>& optima) {
+  if (optima.size() == 1) return optima[0] == "none" ? "no optimum" : "optimum " + optima[0];
+  std::string s = "optima ";
+  for (size_t x = 0; x < optima.size(); ++x) s += (x > 0 ? ", " : "") + optima[x];
+  return s;
+}
+
 }  // namespace
 
 int cross_validate(const options& o) {
@@ -222,6 +234,9 @@ int cross_validate(const options& o) {
   std::vector<bool> failed(nfrac);
   std::vector<output_file> files;
   if (open_cv(o, files)) return 1;
+  // The optimum of each fraction in the fold whose solves are being
+  // reported: they are reported in order, fold after fold.
+  std::vector<std::string> optima(nfrac);
   job_pool pool(o.jobs);
   for (int fold = 0; fold < o.folds; ++fold) {
     malloc_trim(0);
@@ -234,6 +249,7 @@ int cross_validate(const options& o) {
                    line = r.line](int status, const double* out) {
         // Folds end in order: each appends its block of scores.
         std::vector<double>& s = scores[x];
+        optima[x] = out ? format_g(out[n]) : "none";
         if (out) {
           s.insert(s.end(), out, out + n);
           if (!failed[x])
@@ -251,9 +267,10 @@ int cross_validate(const options& o) {
         // the other fractions' solves may still run.
         if (fold + 1 == o.folds && !failed[x]) summary[x] = summarize_cv(pairs, s);
         if (x + 1 == nfrac)
-          std::fprintf(stderr, "%s (%.1f s)\n", line.c_str(), seconds_since(start));
+          std::fprintf(stderr, "%s; %s (%.1f s)\n", line.c_str(), optima_clause(optima).c_str(),
+                       seconds_since(start));
       };
-      pool.submit(work, r.test.item.size(), done, solve_files(o, o.fracs[x]));
+      pool.submit(work, r.test.item.size() + 1, done, solve_files(o, o.fracs[x]));
     }
   }
   pool.wait_all();

@@ -97,16 +97,22 @@ int write_results(const options& o, float frac, const node_table& t, const pair_
                                                 [&](FILE* f) { out_scores(f, t, test); }});
 }
 
-void print_summary(const node_table& t, const pair_set& test) {
+// The summary line of a fraction's run: clauses joined by "; ", the
+// program's optimum first, then what was predicted.
+void print_summary(const node_table& t, const pair_set& test, const pair_set& dint) {
   int predicted = 0, no_dom = 0;
   for (const pair& tp : test.item) {
     predicted += tp.prob >= 1.0;
     no_dom += no_domain(t, tp);
   }
-  std::fprintf(stderr,
-               "predicted %d of %d test pairs: %d from domain pairs, %d with a protein without "
-               "domains\n",
-               predicted, test.n, predicted - no_dom, no_dom);
+  std::vector<std::string> clauses;
+  clauses.push_back("optimum " + format_g(optimum(dint)));
+  clauses.push_back("predicted " + std::to_string(predicted) + " of " + std::to_string(test.n) +
+                    " test pairs: " + std::to_string(predicted - no_dom) + " from domain pairs, " +
+                    std::to_string(no_dom) + " with a protein without domains");
+  std::string line;
+  for (const std::string& c : clauses) line += (line.empty() ? "" : "; ") + c;
+  std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 // One fraction of a run: the LP file, the solve, the result files and the
@@ -125,7 +131,7 @@ int solve_fraction(const options& o, float frac, bool in_list, const node_table&
   check_interrupt();
   calc_prob_test(t, dint, test);
   if (write_results(o, frac, t, test, dint, rows)) return 1;
-  print_summary(t, test);
+  print_summary(t, test, dint);
   return 0;
 }
 
@@ -196,7 +202,7 @@ int find_values(const options& o, const lp_rows& rows, const pair_set& obs, pair
       std::fprintf(stderr, "no domain pairs: nothing to solve, %s not run\n", o.solver.c_str());
     return 0;
   }
-  if (o.solver == "clp") return solve_clp(rows, obs, dint, quiet);
+  if (o.solver == "clp") return solve_clp(rows, obs, dint, quiet || !o.verbose);
   return solve_glpsol(lp, report, dint, !quiet);
 }
 

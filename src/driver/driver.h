@@ -34,7 +34,8 @@ struct options {
   int folds = 0;      // a cross-validation's folds; 0 for an ordinary run
   int negatives = 1;  // negatives per positive
   uint64_t seed = 1;
-  int jobs = 1;  // solves run at once
+  int jobs = 1;          // solves run at once
+  bool verbose = false;  // CLP's log on standard error
 };
 
 // Fills `o` from the command line. Returns -1 when the run should go on,
@@ -52,9 +53,10 @@ int run(const options& o);
 int domlp_main(int argc, char** argv);
 
 // One fraction's program of a run's tables: its domain pairs are valued,
-// from CLP in memory or from glpsol on the LP file `lp` (with `quiet`, its
-// output thrown away), whose report is kept as `report` when that is not
-// empty. Returns 0, or 1 after printing why.
+// from CLP in memory (its log shown with --verbose only) or from glpsol on
+// the LP file `lp`, whose report is kept as `report` when that is not empty;
+// with `quiet`, the solver's output is thrown away. Returns 0, or 1 after
+// printing why.
 int find_values(const options& o, const lp_rows& rows, const pair_set& obs, pair_set& dint,
                 const std::string& lp, const std::string& report, bool quiet);
 

@@ -59,6 +59,7 @@ void usage(FILE* out) {
       "  --negatives R          cross-validation: random pairs per held-out pair (default 1)\n"
       "  --seed S               cross-validation: seed of the folds and random pairs\n"
       "                         (default 1)\n"
+      "  --verbose              with --solver clp, CLP's log on standard error\n"
       "  -h, --help             this text\n"
       "  --version              the version\n"
       "\n"
@@ -175,6 +176,7 @@ enum option_id {
   opt_cross_validate,
   opt_negatives,
   opt_seed,
+  opt_verbose,
   opt_version,
 };
 
@@ -191,6 +193,7 @@ const struct option kOptions[] = {
     {"cross-validate", required_argument, nullptr, opt_cross_validate},
     {"negatives", required_argument, nullptr, opt_negatives},
     {"seed", required_argument, nullptr, opt_seed},
+    {"verbose", no_argument, nullptr, opt_verbose},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, opt_version},
     {nullptr, 0, nullptr, 0},
@@ -309,6 +312,9 @@ int take_option(int id, const char* v, options& o) {
         return bad_value("--seed", v, "not an unsigned integer");
       return -1;
     }
+    case opt_verbose:
+      o.verbose = true;
+      return -1;
     case 'h':
       usage(stdout);
       return 0;

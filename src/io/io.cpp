@@ -271,11 +271,23 @@ int write_failed(const std::string& name, int err) {
   return 1;
 }
 
-std::string format_f(double v) {
-  int len = std::snprintf(nullptr, 0, "%f", v);
+namespace {
+
+std::string format_as(const char* format, double v) {
+  int len = std::snprintf(nullptr, 0, format, v);
   std::string s(static_cast<size_t>(len), '\0');
-  std::snprintf(s.data(), s.size() + 1, "%f", v);
+  std::snprintf(s.data(), s.size() + 1, format, v);
   return s;
+}
+
+}  // namespace
+
+std::string format_f(double v) {
+  return format_as("%f", v);
+}
+
+std::string format_g(double v) {
+  return format_as("%g", v);
 }
 
 }  // namespace domlp

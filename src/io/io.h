@@ -162,5 +162,7 @@ int write_failed(const std::string& name, int err);
 
 // "%f" of a value, as printf renders it.
 std::string format_f(double v);
+// "%g" of a value, as printf renders it.
+std::string format_g(double v);
 
 }  // namespace domlp

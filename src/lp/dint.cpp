@@ -68,4 +68,10 @@ double clamp_value(double v) {
   return !(v >= 0.0) ? 0.0 : v > 1.0 ? 1.0 : v;
 }
 
+double optimum(const pair_set& dint) {
+  double sum = 0.0;
+  for (const pair& dp : dint.item) sum += dp.prob;
+  return sum;
+}
+
 }  // namespace domlp

@@ -30,6 +30,8 @@ int lp_bound(size_t rows, float frac);
 // A solution value as a domain pair keeps it: clamped to [0, 1], a value
 // that is not a number counting as 0.
 double clamp_value(double v);
+// The program's optimum: the sum of the domain pairs' values.
+double optimum(const pair_set& dint);
 
 // Writes the linear program in CPLEX LP text to `f`.
 void write_lp(FILE* f, const lp_rows& rows, const pair_set& obs, const pair_set& dint);
