@@ -177,6 +177,20 @@ int solve_list(const options& o, const node_table& t, const pair_set& obs, pair_
   return end_of_list(failed, o.fracs.size());
 }
 
+// No protein of the pair files has a domain: the likely cause, in one line,
+// with a name of each side when the table has proteins of its own.
+void warn_no_domains(const options& o, const node_table& t) {
+  std::string line = "warning: no protein of the pair files has a domain in '" + o.dom_file +
+                     "', so every test pair will be predicted: ";
+  if (t.unmatched_name.empty())
+    line += "the table gives no protein a domain (another separator or --domain-format?)\n";
+  else
+    line += "the pair files name proteins like '" + t.prot[0].name + "', the table like '" +
+            t.unmatched_name + "' (another identifier type or separator?)\n";
+  // A name may hold any byte, NUL included.
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
 // The output directory must exist before anything is read or written.
 int check_outdir(const std::string& dir) {
   struct stat st;
@@ -271,11 +285,7 @@ int run(const options& o) {
   // them in the order they were printed; when they cannot be written the run
   // stops before writing any file.
   if (flush_stdout()) return 1;
-  if (t.ndom == 0 && test.n > 0)
-    std::fprintf(stderr,
-                 "warning: no protein of the pair files has a domain in '%s', so every test "
-                 "pair will be predicted\n",
-                 o.dom_file.c_str());
+  if (t.ndom == 0 && test.n > 0) warn_no_domains(o, t);
   if (o.fracs.size() > 1) return solve_list(o, t, obs, test, dint, rows);
   if (solve_fraction(o, o.fracs[0], false, t, obs, test, dint, rows)) return 1;
   return flush_stdout();

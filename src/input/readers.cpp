@@ -75,8 +75,10 @@ int read_failed(const input_file& in, const line_reader& r, const std::string& f
 }
 
 // The count line: optional blanks, an optional '+', then digits that fit an
-// int; anything after them is ignored.
-int read_count(line_reader& r, const input_file& in, const std::string& file, int& count) {
+// int; anything after them is ignored. Without one, `hint` says which option
+// reads the file as it is.
+int read_count(line_reader& r, const input_file& in, const std::string& file, const char* hint,
+               int& count) {
   std::string_view line;
   bool got = r.next(line);
   if (r.error()) return read_failed(in, r, file);
@@ -89,8 +91,8 @@ int read_count(line_reader& r, const input_file& in, const std::string& file, in
   if (!got || digits == 0 || v > INT_MAX) {
     std::fprintf(stderr,
                  "'%s': the first line must begin with the number of lines that follow "
-                 "(a non-negative integer)\n",
-                 file.c_str());
+                 "(a non-negative integer); %s\n",
+                 file.c_str(), hint);
     return 1;
   }
   count = static_cast<int>(v);
@@ -264,6 +266,12 @@ int readprotint(node_table& t, pair_set& s, line_reader& r, const input_file& in
   }
   if (r.error()) return read_failed(in, r, file);
   skipped.summary();
+  // A counted file says how many pairs it holds, none included; a file
+  // without a pair line in another format is not what it was taken for.
+  if (fmt != pair_format::counted && s.item.empty()) {
+    std::fprintf(stderr, "'%s': no protein pair in the file\n", file.c_str());
+    return 1;
+  }
   t.nprot = static_cast<int>(t.prot.size());
   s.n = static_cast<int>(s.item.size());
   std::printf("Total proteins: %d\n", t.nprot);
@@ -272,6 +280,14 @@ int readprotint(node_table& t, pair_set& s, line_reader& r, const input_file& in
 }
 
 // Domain lines.
+
+// The index of a protein of the domain table, or -1 for one that neither
+// pair file has; the last such name is kept for messages.
+int table_protein(node_table& t, std::string_view name) {
+  int q = find_prot(t, name);
+  if (q < 0) t.unmatched_name = name;
+  return q;
+}
 
 // "name:protein protein ...": the name runs from after any leading colons to
 // the next colon. Only proteins of the pair files are kept.
@@ -282,7 +298,7 @@ void counted_domain(node_table& t, std::string_view line, std::vector<int>& memb
   members.clear();
   size_t pos = colon + 1;
   for (std::string_view tok; !(tok = next_token(line, pos, kBlanks)).empty();) {
-    int q = find_prot(t, tok);
+    int q = table_protein(t, tok);
     if (q >= 0) members.push_back(q);
   }
   add_domain(t, line.substr(start, colon - start), members);
@@ -324,7 +340,7 @@ bool column(std::string_view line, int n, std::string_view& col) {
 }
 
 // A protein and its domains: all on the line, or in the two columns chosen.
-int by_protein_line(const node_table& t, std::string_view line, const input_options& o,
+int by_protein_line(node_table& t, std::string_view line, const input_options& o,
                     domains_by_protein& doms) {
   if (line.ends_with('\r')) line.remove_suffix(1);
   if (line.empty() || line[0] == '#') return kSilent;
@@ -340,7 +356,7 @@ int by_protein_line(const node_table& t, std::string_view line, const input_opti
     prot = next_token(line, pos, seps);
   }
   if (prot.empty()) return kSilent;
-  int q = find_prot(t, prot);
+  int q = table_protein(t, prot);
   for (std::string_view tok; !(tok = next_token(list, pos, seps)).empty();) {
     tok = trim_spaces(tok);
     if (!tok.empty()) doms.add(tok, q);
@@ -388,6 +404,10 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
   const std::string* names[3] = {&obs_file, &dom_file, &test_file};
   bool counted[3] = {o.observed == pair_format::counted, o.domains == domain_format::counted,
                      o.test == pair_format::counted};
+  const char* hints[3] = {
+      "for a file without a count line use --observed-format plain",
+      "for a table whose lines begin with a protein use --domain-format by-protein",
+      "for a file without a count line use --test-format plain"};
   int* counts[3] = {&obs.n, &t.ndom, &test.n};
   input_file in[3];
   std::optional<line_reader> r[3];
@@ -401,7 +421,7 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
       return 1;
     }
     r[x].emplace(in[x].stream());
-    if (counted[x] && read_count(*r[x], in[x], *names[x], *counts[x])) return 1;
+    if (counted[x] && read_count(*r[x], in[x], *names[x], hints[x], *counts[x])) return 1;
   }
   t.nprot = 0;
   if (readprotint(t, obs, *r[0], in[0], obs_file, o.observed, o)) return 1;

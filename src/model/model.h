@@ -40,6 +40,9 @@ struct node_table {
   int ndom = 0;
   // Protein name to index; a name keeps the index it was first given.
   hash_map<std::string, int, name_hash, std::equal_to<>> prot_index;
+  // The last protein name of the domain table that neither pair file has
+  // (empty when there is none), to show when no protein has a domain.
+  std::string unmatched_name;
 };
 
 // Index of the protein named `name`, or -1.
