@@ -70,6 +70,7 @@ bench-solve: bench-build
 
 install: all
 	install -D -m 755 $(BUILD)/domlp $(DESTDIR)$(PREFIX)/bin/domlp
+	install -D -m 755 scripts/domlp-report $(DESTDIR)$(PREFIX)/bin/domlp-report
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) build-bench
