@@ -10,7 +10,7 @@ PREFIX    ?= /usr/local
 # Data sets of `make bench-solve` (default: M L).
 SIZES     ?=
 
-.PHONY: all setup example test fuzz fuzz-build bench bench-build bench-formats bench-parallel bench-solve \
+.PHONY: all setup example test fuzz fuzz-build bench bench-build bench-formats bench-parallel bench-solve bench-hub \
   install clean
 
 all:
@@ -67,6 +67,11 @@ bench-formats: bench-build
 # or on the sets named by SIZES (S, M, L).
 bench-solve: bench-build
 	bench/solve build-bench $(SIZES)
+
+# Whole runs with --solver clp on a hub protein's partners, 2 500 to 20 000
+# with three domains each and 10 000 with four, at fractions 0.1, 0.3, 0.5.
+bench-hub: bench-build
+	for f in 0.1 0.3 0.5; do bench/solve build-bench --fraction $$f HUB || exit 1; done
 
 install: all
 	install -D -m 755 $(BUILD)/domlp $(DESTDIR)$(PREFIX)/bin/domlp

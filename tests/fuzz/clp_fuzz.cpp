@@ -1,9 +1,11 @@
 // Fuzz target: the CLP solve of small programs against the program of the LP
-// file solved as it stands. The first byte makes the fraction, each further
-// two bytes a covering row of the domain pairs their bits name (none: an
-// observed pair without a covering row). The values found must cover every
-// row but as many as the budget allows, and sum to the written program's
-// optimum.
+// file solved as it stands. The first byte makes the fraction. Below 200,
+// each further two bytes make a covering row of the domain pairs their bits
+// name (none: an observed pair without a covering row); from 200 on, the
+// program is shaped like a hub protein's partners: each further three bytes
+// make a row of three domain pairs out of 30, so that the rows share their
+// pairs many times over. The values found must cover every row but as many
+// as the budget allows, and sum to the written program's optimum.
 #include <ClpSimplex.hpp>
 #include <CoinPackedMatrix.hpp>
 #include <cmath>
@@ -17,26 +19,27 @@ using namespace domlp;
 namespace {
 
 constexpr int kPairs = 12;
+constexpr int kHubPairs = 30;
 
 // The program as the LP file writes it: every domain pair, every observed
 // pair's slack, the covering rows and the budget row.
-double written_optimum(const lp_rows& rows, size_t nobs, int& status) {
+double written_optimum(const lp_rows& rows, int npairs, size_t nobs, int& status) {
   std::vector<CoinBigIndex> start{0};
   std::vector<int> index;
   std::vector<double> lo, hi;
   for (size_t r = 0; r < rows.obs_pos.size(); ++r) {
     for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x) index.push_back(rows.term[x]);
-    index.push_back(kPairs + rows.obs_pos[r]);
+    index.push_back(npairs + rows.obs_pos[r]);
     start.push_back(static_cast<CoinBigIndex>(index.size()));
     lo.push_back(1.0), hi.push_back(COIN_DBL_MAX);
   }
-  for (size_t t = 0; t < nobs; ++t) index.push_back(kPairs + static_cast<int>(t));
+  for (size_t t = 0; t < nobs; ++t) index.push_back(npairs + static_cast<int>(t));
   start.push_back(static_cast<CoinBigIndex>(index.size()));
   lo.push_back(-COIN_DBL_MAX), hi.push_back(rows.bound);
-  const int ncols = kPairs + static_cast<int>(nobs);
+  const int ncols = npairs + static_cast<int>(nobs);
   std::vector<double> one(index.size(), 1.0), col_lo(ncols, 0.0), col_hi(ncols, COIN_DBL_MAX);
   std::vector<double> cost(ncols, 0.0);
-  std::fill(cost.begin(), cost.begin() + kPairs, 1.0);
+  std::fill(cost.begin(), cost.begin() + npairs, 1.0);
   CoinPackedMatrix m(false, ncols, static_cast<int>(lo.size()), start.back(), one.data(),
                      index.data(), start.data(), nullptr);
   ClpSimplex model;
@@ -54,21 +57,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lp_rows rows;
   rows.start.push_back(0);
   size_t nobs = 0;
-  for (size_t k = 1; k + 1 < size && nobs < 40; k += 2, ++nobs) {
-    const unsigned bits = (data[k] | data[k + 1] << 8) & ((1u << kPairs) - 1);
+  const bool hub = data[0] >= 200;
+  const int npairs = hub ? kHubPairs : kPairs;
+  const size_t step = hub ? 3 : 2;
+  for (size_t k = 1; k + step <= size && nobs < (hub ? 150u : 40u); k += step, ++nobs) {
+    unsigned bits = 0;
+    if (hub) {
+      for (size_t b = 0; b < 3; ++b) bits |= 1u << (data[k + b] % kHubPairs);
+    } else {
+      bits = (data[k] | data[k + 1] << 8) & ((1u << kPairs) - 1);
+    }
     if (bits == 0) continue;
-    for (int d = 0; d < kPairs; ++d)
+    for (int d = 0; d < npairs; ++d)
       if (bits >> d & 1) rows.term.push_back(d);
     rows.obs_pos.push_back(static_cast<int>(nobs));
     rows.start.push_back(rows.term.size());
   }
-  rows.bound = lp_bound(rows.obs_pos.size(), data[0] / 200.0f);
+  rows.bound = lp_bound(rows.obs_pos.size(), hub ? (data[0] - 200) / 110.0f : data[0] / 200.0f);
   pair_set obs, dint;
   obs.item.resize(nobs, pair{0, 0, 1.0, 1});
-  for (int d = 0; d < kPairs; ++d) dint.item.push_back(pair{d, d, 0.0, 1});
+  for (int d = 0; d < npairs; ++d) dint.item.push_back(pair{d, d, 0.0, 1});
   if (solve_clp(rows, obs, dint, true) != 0) return 0;
   int status = 0;
-  const double optimum = written_optimum(rows, nobs, status);
+  const double optimum = written_optimum(rows, npairs, nobs, status);
   FUZZ_CHECK(status == 0);
   double sum = 0.0, uncovered = 0.0;
   for (const pair& p : dint.item) sum += p.prob;
