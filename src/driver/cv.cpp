@@ -94,7 +94,8 @@ int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937
 
 // One fraction of one fold, in a child process: the ordinary run's solve and
 // scores, without its files; glpsol's LP file and report are temporary.
-// Hands back the test pairs' scores, then the optimum.
+// Hands back the test pairs' scores, then the optimum, then with ranges the
+// test pairs' classes.
 int solve_fold(const options& o, int fold, float frac, const node_table& t, const pair_set& obs,
                pair_set& test, pair_set& dint, lp_rows& rows, double* out) {
   rows.bound = lp_bound(rows.obs_pos.size(), frac);
@@ -113,8 +114,20 @@ int solve_fold(const options& o, int fold, float frac, const node_table& t, cons
   }
   check_interrupt();
   calc_prob_test(t, dint, test);
-  for (size_t k = 0; k < test.item.size(); ++k) out[k] = test.item[k].prob;
-  out[test.item.size()] = optimum(dint);
+  const size_t n = test.item.size();
+  for (size_t k = 0; k < n; ++k) out[k] = test.item[k].prob;
+  out[n] = optimum(dint);
+  if (!o.ranges) return 0;
+  std::vector<double> low, high, test_low, test_high;
+  if (find_ranges(rows, dint.item.size(), low, high)) {
+    std::fprintf(stderr, "fold %d of %d: no ranges for fraction %s\n", fold, o.folds,
+                 format_f(frac).c_str());
+    return 1;
+  }
+  calc_range_test(t, dint, low, high, test, test_low, test_high);
+  for (size_t k = 0; k < n; ++k)
+    out[n + 1 + k] =
+        static_cast<double>(classify(no_domain(t, test.item[k]), test_low[k], test_high[k]));
   return 0;
 }
 
@@ -126,7 +139,7 @@ int open_cv(const options& o, std::vector<output_file>& files) {
   for (float frac : o.fracs) names.push_back(derived_name(o.obs_stem, frac, "cv"));
   names.push_back(o.obs_stem + ".cv.tsv");
   if (open_together(names, files)) return 1;
-  for (size_t x = 0; x < o.fracs.size(); ++x) out_cv_start(files[x].stream());
+  for (size_t x = 0; x < o.fracs.size(); ++x) out_cv_start(files[x].stream(), o.ranges);
   return 0;
 }
 
@@ -143,8 +156,8 @@ int finish_cv(const options& o, const std::vector<cv_summary>& summary,
       table.emplace_back(o.fracs[x], summary[x]);
   }
   auto put_table = [&](FILE* f) {
-    out_cv_header(f);
-    for (const auto& [frac, s] : table) out_cv_line(f, frac, s);
+    out_cv_header(f, o.ranges);
+    for (const auto& [frac, s] : table) out_cv_line(f, frac, s, o.ranges);
   };
   put_table(files.back().stream());
   if (commit_together(files)) return 1;
@@ -230,6 +243,10 @@ int cross_validate(const options& o) {
   pairs.reserve(total);
   std::vector<std::vector<double>> scores(nfrac);
   for (std::vector<double>& s : scores) s.reserve(total);
+  // With ranges, each scored pair's class too (pair_class values).
+  std::vector<std::vector<char>> classes(nfrac);
+  if (o.ranges)
+    for (std::vector<char>& c : classes) c.reserve(total);
   std::vector<cv_summary> summary(nfrac);
   std::vector<bool> failed(nfrac);
   std::vector<output_file> files;
@@ -249,14 +266,20 @@ int cross_validate(const options& o) {
                    line = r.line](int status, const double* out) {
         // Folds end in order: each appends its block of scores.
         std::vector<double>& s = scores[x];
+        std::vector<char>& c = classes[x];
         optima[x] = out ? format_g(out[n]) : "none";
         if (out) {
           s.insert(s.end(), out, out + n);
+          if (o.ranges)
+            for (size_t k = 0; k < n; ++k) c.push_back(static_cast<char>(out[n + 1 + k]));
           if (!failed[x])
-            out_cv(files[x].stream(), full, std::span(pairs).subspan(offset, n),
-                   std::span(s).subspan(offset, n));
+            out_cv(
+                files[x].stream(), full, std::span(pairs).subspan(offset, n),
+                std::span(s).subspan(offset, n),
+                o.ranges ? std::span<const char>(c).subspan(offset, n) : std::span<const char>());
         } else {
           s.resize(s.size() + n);
+          if (o.ranges) c.resize(c.size() + n);
           failed[x] = true;
           if (status > 1 && !interrupted())
             std::fprintf(stderr,
@@ -265,12 +288,13 @@ int cross_validate(const options& o) {
         }
         // A fraction's measures are taken once its last fold is in, while
         // the other fractions' solves may still run.
-        if (fold + 1 == o.folds && !failed[x]) summary[x] = summarize_cv(pairs, s);
+        if (fold + 1 == o.folds && !failed[x]) summary[x] = summarize_cv(pairs, s, c);
         if (x + 1 == nfrac)
           std::fprintf(stderr, "%s; %s (%.1f s)\n", line.c_str(), optima_clause(optima).c_str(),
                        seconds_since(start));
       };
-      pool.submit(work, r.test.item.size() + 1, done, solve_files(o, o.fracs[x]));
+      pool.submit(work, r.test.item.size() * (o.ranges ? 2 : 1) + 1, done,
+                  solve_files(o, o.fracs[x]));
     }
   }
   pool.wait_all();

@@ -82,24 +82,49 @@ int remove_stale(const std::string& report) {
   return 1;
 }
 
-// The result files of a fraction.
+// The result files of a fraction: with --ranges, the ranges of the domain
+// pairs and of the test pairs' scores follow; with --known, the share of
+// known pairs.
 std::vector<std::string> result_names(const options& o, float frac) {
-  return {derived_name(o.test_stem, frac, "pint"), derived_name(o.obs_stem, frac, "dint"),
-          derived_name(o.test_stem, frac, "scores")};
+  std::vector<std::string> names{derived_name(o.test_stem, frac, "pint"),
+                                 derived_name(o.obs_stem, frac, "dint"),
+                                 derived_name(o.test_stem, frac, "scores")};
+  if (o.ranges) {
+    names.push_back(derived_name(o.obs_stem, frac, "dranges"));
+    names.push_back(derived_name(o.test_stem, frac, "pranges"));
+  }
+  if (!o.known_file.empty()) names.push_back(derived_name(o.obs_stem, frac, "known"));
+  return names;
 }
+
+// What --ranges and --known add to a fraction's run: each domain pair's
+// range and each test pair's bounds, and which domain pairs are known.
+struct extras {
+  std::vector<double> low, high, test_low, test_high;
+  std::vector<char> known;
+};
 
 // The predicted pairs are renamed last: they replace an earlier file only
 // when the inferred domain pairs and the scores did.
 int write_results(const options& o, float frac, const node_table& t, const pair_set& test,
-                  const pair_set& dint, const lp_rows& rows) {
-  return write_together(result_names(o, frac), {[&](FILE* f) { out_pint(f, t, test); },
-                                                [&](FILE* f) { out_dint(f, t, dint, rows); },
-                                                [&](FILE* f) { out_scores(f, t, test); }});
+                  const pair_set& dint, const lp_rows& rows, const extras& x) {
+  std::vector<std::function<void(FILE*)>> writers{[&](FILE* f) { out_pint(f, t, test); },
+                                                  [&](FILE* f) { out_dint(f, t, dint, rows); },
+                                                  [&](FILE* f) { out_scores(f, t, test); }};
+  if (o.ranges) {
+    writers.push_back([&](FILE* f) { out_dranges(f, t, dint, rows, x.low, x.high, x.known); });
+    writers.push_back([&](FILE* f) { out_pranges(f, t, test, x.test_low, x.test_high); });
+  }
+  if (!o.known_file.empty())
+    writers.push_back([&](FILE* f) { out_known(f, dint, x.known, x.low, x.high); });
+  return write_together(result_names(o, frac), writers);
 }
 
 // The summary line of a fraction's run: clauses joined by "; ", the
-// program's optimum first, then what was predicted.
-void print_summary(const node_table& t, const pair_set& test, const pair_set& dint) {
+// program's optimum first, with ranges the domain pairs' classes, then what
+// was predicted; with --known, the table of known pairs after it.
+void print_summary(const options& o, const node_table& t, const pair_set& test,
+                   const pair_set& dint, const extras& x) {
   int predicted = 0, no_dom = 0;
   for (const pair& tp : test.item) {
     predicted += tp.prob >= 1.0;
@@ -107,18 +132,28 @@ void print_summary(const node_table& t, const pair_set& test, const pair_set& di
   }
   std::vector<std::string> clauses;
   clauses.push_back("optimum " + format_g(optimum(dint)));
+  if (o.ranges) {
+    int count[3] = {};
+    for (size_t k = 0; k < x.low.size(); ++k)
+      ++count[static_cast<int>(class_of(x.low[k], x.high[k]))];
+    clauses.push_back("domain pairs: " + std::to_string(count[2]) + " firm, " +
+                      std::to_string(count[1]) + " tied, " + std::to_string(count[0]) +
+                      " excluded");
+  }
   clauses.push_back("predicted " + std::to_string(predicted) + " of " + std::to_string(test.n) +
                     " test pairs: " + std::to_string(predicted - no_dom) + " from domain pairs, " +
                     std::to_string(no_dom) + " with a protein without domains");
   std::string line;
   for (const std::string& c : clauses) line += (line.empty() ? "" : "; ") + c;
   std::fprintf(stderr, "%s\n", line.c_str());
+  if (!o.known_file.empty()) out_known(stderr, dint, x.known, x.low, x.high);
 }
 
 // One fraction of a run: the LP file, the solve, the result files and the
 // summary line; in a list, after a line naming the fraction.
 int solve_fraction(const options& o, float frac, bool in_list, const node_table& t,
-                   const pair_set& obs, pair_set& test, pair_set& dint, lp_rows& rows) {
+                   const pair_set& obs, pair_set& test, pair_set& dint, lp_rows& rows,
+                   const known_pairs& known) {
   if (in_list) std::fprintf(stderr, "fraction %s\n", format_f(frac).c_str());
   rows.bound = lp_bound(rows.obs_pos.size(), frac);
   for (pair& dp : dint.item) dp.prob = 0.0;
@@ -130,8 +165,14 @@ int solve_fraction(const options& o, float frac, bool in_list, const node_table&
   if (find_values(o, rows, obs, dint, lp, report, false)) return 1;
   check_interrupt();
   calc_prob_test(t, dint, test);
-  if (write_results(o, frac, t, test, dint, rows)) return 1;
-  print_summary(t, test, dint);
+  extras x;
+  if (o.ranges) {
+    if (find_ranges(rows, dint.item.size(), x.low, x.high)) return 1;
+    calc_range_test(t, dint, x.low, x.high, test, x.test_low, x.test_high);
+  }
+  if (!o.known_file.empty()) x.known = mark_known(t, dint, known);
+  if (write_results(o, frac, t, test, dint, rows, x)) return 1;
+  print_summary(o, t, test, dint, x);
   return 0;
 }
 
@@ -144,7 +185,7 @@ std::string joined(const std::vector<std::string>& tags) {
 // Every fraction of a list, each solved on its own. Failed fractions do not
 // stop the others; an interruption stops them all.
 int solve_list(const options& o, const node_table& t, const pair_set& obs, pair_set& test,
-               pair_set& dint, lp_rows& rows) {
+               pair_set& dint, lp_rows& rows, const known_pairs& known) {
   std::vector<std::string> finished, failed;
   try {
     job_pool pool(o.jobs);
@@ -152,7 +193,10 @@ int solve_list(const options& o, const node_table& t, const pair_set& obs, pair_
       std::vector<std::string> outputs = result_names(o, frac), more = solve_files(o, frac);
       outputs.insert(outputs.end(), more.begin(), more.end());
       pool.submit(
-          [&, frac](double*) { return solve_fraction(o, frac, true, t, obs, test, dint, rows); }, 0,
+          [&, frac](double*) {
+            return solve_fraction(o, frac, true, t, obs, test, dint, rows, known);
+          },
+          0,
           [&, frac](int status, const double*) {
             if (status == 0) finished.push_back(format_f(frac));
             if (status == 1) failed.push_back(format_f(frac));
@@ -286,8 +330,10 @@ int run(const options& o) {
   // stops before writing any file.
   if (flush_stdout()) return 1;
   if (t.ndom == 0 && test.n > 0) warn_no_domains(o, t);
-  if (o.fracs.size() > 1) return solve_list(o, t, obs, test, dint, rows);
-  if (solve_fraction(o, o.fracs[0], false, t, obs, test, dint, rows)) return 1;
+  known_pairs known;
+  if (!o.known_file.empty() && read_known(o.known_file, known)) return 1;
+  if (o.fracs.size() > 1) return solve_list(o, t, obs, test, dint, rows, known);
+  if (solve_fraction(o, o.fracs[0], false, t, obs, test, dint, rows, known)) return 1;
   return flush_stdout();
 }
 

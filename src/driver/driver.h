@@ -34,8 +34,10 @@ struct options {
   int folds = 0;      // a cross-validation's folds; 0 for an ordinary run
   int negatives = 1;  // negatives per positive
   uint64_t seed = 1;
-  int jobs = 1;          // solves run at once
-  bool verbose = false;  // CLP's log on standard error
+  int jobs = 1;            // solves run at once
+  bool verbose = false;    // CLP's log on standard error
+  bool ranges = false;     // each domain pair's range over all optimal solutions
+  std::string known_file;  // a reference list of interacting domain pairs
 };
 
 // Fills `o` from the command line. Returns -1 when the run should go on,

@@ -59,6 +59,11 @@ void usage(FILE* out) {
       "  --negatives R          cross-validation: random pairs per held-out pair (default 1)\n"
       "  --seed S               cross-validation: seed of the folds and random pairs\n"
       "                         (default 1)\n"
+      "  --ranges               each domain pair's lowest and highest value over all\n"
+      "                         optimal solutions, and the bounds they give each test\n"
+      "                         pair's score (.dranges, .pranges files)\n"
+      "  --known FILE           a reference list of interacting domain pairs: how many\n"
+      "                         of the inferred ones it names (.known file)\n"
       "  --verbose              with --solver clp, CLP's log on standard error\n"
       "  -h, --help             this text\n"
       "  --version              the version\n"
@@ -177,6 +182,8 @@ enum option_id {
   opt_negatives,
   opt_seed,
   opt_verbose,
+  opt_ranges,
+  opt_known,
   opt_version,
 };
 
@@ -194,6 +201,8 @@ const struct option kOptions[] = {
     {"negatives", required_argument, nullptr, opt_negatives},
     {"seed", required_argument, nullptr, opt_seed},
     {"verbose", no_argument, nullptr, opt_verbose},
+    {"ranges", no_argument, nullptr, opt_ranges},
+    {"known", required_argument, nullptr, opt_known},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, opt_version},
     {nullptr, 0, nullptr, 0},
@@ -315,6 +324,13 @@ int take_option(int id, const char* v, options& o) {
     case opt_verbose:
       o.verbose = true;
       return -1;
+    case opt_ranges:
+      o.ranges = true;
+      return -1;
+    case opt_known:
+      if (!*v) return bad_value("--known", v, "empty file name");
+      o.known_file = v;
+      return -1;
     case 'h':
       usage(stdout);
       return 0;
@@ -332,6 +348,10 @@ int check_combination(const options& o) {
       o.in.observed == pair_format::mitab || (o.folds == 0 && o.in.test == pair_format::mitab);
   if ((!o.in.id_db.empty() || !o.in.taxid.empty()) && !mitab) {
     std::fprintf(stderr, "--id-db and --taxid apply to mitab files only\n");
+    return 2;
+  }
+  if (!o.known_file.empty() && o.folds > 0) {
+    std::fprintf(stderr, "--known applies to a run with test pairs, not to --cross-validate\n");
     return 2;
   }
   if (o.in.protein_column > 0 && o.in.domains != domain_format::by_protein) {

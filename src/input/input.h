@@ -37,6 +37,13 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& dint,
              const std::string& obs_file, const std::string& dom_file, const std::string& test_file,
              const input_options& o, bool with_test = true);
 
+// Reads a reference list of interacting domain pairs (".gz" allowed): lines
+// of two domain names, or the flat file of the structural domain-interaction
+// databases, whose "#=ID" lines give the two domains' names and, in
+// parentheses, their Pfam accessions. Returns 0, or 1 after printing why
+// (a file without a single pair among them).
+int read_known(const std::string& file, known_pairs& k);
+
 // The tables of a run whose observed and test files would hold the pairs
 // `train` and `test` (node indices of `full`'s proteins, in file order), with
 // `full`'s domain lines: built as the readers build them, without printing.

@@ -429,6 +429,63 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
   return creat_domprot(t, *r[1], in[1], dom_file, o);
 }
 
+namespace {
+
+// A "#=ID" line: "#=ID  Pkinase  SH2  (PF00069.22@Pfam PF00017.21@Pfam)",
+// tabs or blanks between the fields. Both the names and the accessions
+// (without what follows '@') name the pair. Returns whether it had both.
+bool flat_file_pair(std::string_view line, known_pairs& k) {
+  size_t pos = 4;  // after "#=ID"
+  std::string_view a = next_token(line, pos, kBlanks), b = next_token(line, pos, kBlanks);
+  size_t open = line.find('(', pos), close = line.find(')', pos);
+  if (b.empty() || b[0] == '(' || open == std::string_view::npos || close < open) return false;
+  std::string_view inside = line.substr(open + 1, close - open - 1);
+  size_t at = 0;
+  std::string_view pa = next_token(inside, at, kBlanks), pb = next_token(inside, at, kBlanks);
+  if (pb.empty()) return false;
+  pa = pa.substr(0, pa.find('@'));
+  pb = pb.substr(0, pb.find('@'));
+  k.key.insert(known_key(a, b));
+  k.key.insert(known_key(pa, pb));
+  return true;
+}
+
+}  // namespace
+
+int read_known(const std::string& file, known_pairs& k) {
+  input_file in;
+  if (!in.open(file)) {
+    int e = errno;
+    check_interrupt();
+    std::fprintf(stderr, e == EILSEQ ? "error reading '%s': %s\n" : "cannot open '%s': %s\n",
+                 file.c_str(), in.why(e).c_str());
+    return 1;
+  }
+  // Told apart by content: a flat file has "#=ID" lines, and only those
+  // name pairs; otherwise each line that is not a '#' comment or blank
+  // names one by its first two names.
+  line_reader r(in.stream());
+  known_pairs plain;
+  bool flat = false;
+  std::string_view line;
+  while (r.next(line)) {
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.starts_with("#=ID")) {
+      flat = flat_file_pair(line, k) || flat;
+    } else if (!line.starts_with('#')) {
+      std::string_view a, b;
+      if (names_pair(line, a, b) == kPair) plain.key.insert(known_key(a, b));
+    }
+  }
+  if (r.error()) return read_failed(in, r, file);
+  if (!flat) k.key.swap(plain.key);
+  if (k.key.empty()) {
+    std::fprintf(stderr, "'%s': no pair of domain names in the file\n", file.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 void make_tables(const node_table& full, const std::vector<pair>& train,
                  const std::vector<pair>& test, node_table& t, pair_set& obs, pair_set& tst) {
   t.prot.reserve(full.prot.size());

@@ -11,6 +11,7 @@
 
 #include "io/io.h"
 #include "lp.h"
+#include "solve.h"
 
 namespace domlp {
 
@@ -30,6 +31,8 @@ const char* status_text(int status) {
       return "not optimal";
   }
 }
+
+}  // namespace
 
 int no_optimum(int status) {
   std::fprintf(stderr, "clp: no optimal solution: %s (status %d)\n", status_text(status), status);
@@ -130,6 +133,8 @@ int run_clp(ClpSimplex& model) {
   check_interrupt();
   return model.status();
 }
+
+namespace {
 
 // Solves the rows r with solve[r] set, without slacks, and stores the
 // domain pairs' values in `value`. Returns CLP's status: 0 when optimal.
@@ -419,7 +424,8 @@ int settle(const shared_rows& s, const point& lo, const point& hi, double mu, do
 // pairs take 3.0 s of CPU and 133 MB at a fraction of 0.3 and 9.2 s at 0.5,
 // where the search takes 0.37 s and 35 MB, and 0.30 s. Stores the domain
 // pairs' values in `value`. Returns CLP's status: 0 when optimal.
-int solve_by_price(const shared_rows& s, double budget, bool quiet, std::vector<double>& value) {
+int solve_by_price(const shared_rows& s, double budget, bool quiet, std::vector<double>& value,
+                   double& price) {
   // All slacks at 1: optimal at mu = 0.
   point lo{std::vector<double>(s.dint.size(), 0.0), 0.0, static_cast<double>(s.start.size() - 1)};
   point hi;
@@ -455,6 +461,7 @@ int solve_by_price(const shared_rows& s, double budget, bool quiet, std::vector<
     }
     mu = (hi.x - lo.x) / (lo.e - hi.e);
   }
+  price = mu;
   return settle(s, lo, hi, mu, budget, quiet, value);
 }
 
@@ -465,14 +472,15 @@ int solve_by_price(const shared_rows& s, double budget, bool quiet, std::vector<
 // at a fraction of 0.1 the whole run took 3.9 s of CPU and 245 MB with them,
 // 218 s and 1.4 GB with the LP file's program; at 0.3, where the budget row
 // stays, 4.7 s and 238 MB against 1043 s and 1.4 GB.
-int solve_clp(const lp_rows& rows, const pair_set& /*obs*/, pair_set& dint, bool quiet) {
+int solve_program(const lp_rows& rows, size_t ndint, bool quiet, std::vector<double>& value,
+                  double& price) {
   // The slacks are at least 0, so a negative bound leaves no solution.
   if (rows.bound < 0) return no_optimum(1);
   // The slacks of observed pairs without a covering row are named by the
   // budget row alone: 0 is as good as any value for them, and they are left
   // out. So is that of a row that is not given to CLP.
   const size_t nrows = rows.obs_pos.size();
-  std::vector<int> uses(dint.item.size(), 0);
+  std::vector<int> uses(ndint, 0);
   for (int d : rows.term) ++uses[d];
   // A row is alone when none of its domain pairs occurs in another row.
   std::vector<char> alone(nrows, 1);
@@ -492,7 +500,8 @@ int solve_clp(const lp_rows& rows, const pair_set& /*obs*/, pair_set& dint, bool
   // uncovered and the other rows share the rest of the budget.
   const size_t bound = static_cast<size_t>(rows.bound);
   const bool with_budget = bound > nalone;
-  std::vector<double> value(dint.item.size(), 0.0);
+  value.assign(ndint, 0.0);
+  price = 1.0;
   size_t seen = 0;
   for (size_t r = 0; r < nrows; ++r)
     if (alone[r] && seen++ >= bound) value[rows.term[rows.start[r]]] = 1.0;
@@ -510,13 +519,23 @@ int solve_clp(const lp_rows& rows, const pair_set& /*obs*/, pair_set& dint, bool
         if (value[rows.term[x]] == 1.0) solve[r] = 0;
   }
   const size_t nsolve = static_cast<size_t>(std::count(solve.begin(), solve.end(), 1));
-  // A budget of at least the rows left leaves them all uncovered.
+  // A budget of at least the rows left leaves them all uncovered, at no
+  // cost: the budget is worth nothing more.
+  if (with_budget && bound - nalone >= nsolve) price = 0.0;
   if (nsolve > 0 && (!with_budget || bound - nalone < nsolve)) {
-    int status = with_budget ? solve_by_price(share(rows, solve, uses),
-                                              static_cast<double>(bound - nalone), quiet, value)
-                             : solve_rows(rows, solve, quiet, value);
+    int status = with_budget
+                     ? solve_by_price(share(rows, solve, uses), static_cast<double>(bound - nalone),
+                                      quiet, value, price)
+                     : solve_rows(rows, solve, quiet, value);
     if (status) return no_optimum(status);
   }
+  return 0;
+}
+
+int solve_clp(const lp_rows& rows, const pair_set& /*obs*/, pair_set& dint, bool quiet) {
+  std::vector<double> value;
+  double price = 0.0;
+  if (int status = solve_program(rows, dint.item.size(), quiet, value, price)) return status;
   for (size_t k = 0; k < dint.item.size(); ++k) dint.item[k].prob = clamp_value(value[k]);
   return 0;
 }

@@ -48,4 +48,15 @@ int my_parse_glp(const std::string& file, pair_set& dint);
 // Returns 0, or 1 after printing why (no value is stored then).
 int solve_clp(const lp_rows& rows, const pair_set& obs, pair_set& dint, bool quiet);
 
+// The lowest and the highest value of every domain pair over all optimal
+// solutions of the program, found in memory with CLP whatever gave the
+// values; bounds within 1e-9 of 0 or 1 are 0 or 1. Returns 0, or 1 after
+// printing why.
+int find_ranges(const lp_rows& rows, size_t ndint, std::vector<double>& low,
+                std::vector<double>& high);
+// What a range says of its domain pair: every optimal solution uses it
+// (firm), some do (tied), or none does (excluded).
+enum class range_class { excluded, tied, firm };
+range_class class_of(double low, double high);
+
 }  // namespace domlp

@@ -2,7 +2,9 @@
 // (nodes), protein pairs and domain pairs.
 #pragma once
 
+#include <algorithm>
 #include <boost/unordered/unordered_flat_map.hpp>
+#include <boost/unordered/unordered_flat_set.hpp>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -86,6 +88,33 @@ struct pair_set {
 inline int find_pair(const pair_set& s, int a, int b) {
   auto it = s.index.find(pair_key(a, b));
   return it == s.index.end() ? -1 : it->second;
+}
+
+// Domain pairs that a reference list names as interacting: each unordered
+// pair of names a key (known_key), Pfam accessions without their version.
+struct known_pairs {
+  boost::unordered_flat_set<std::string> key;
+};
+
+// A domain name as the reference list is matched: "PF00069.22" is "PF00069".
+inline std::string_view known_name(std::string_view s) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (s.size() > 8 && s.starts_with("PF") && s[7] == '.' &&
+      std::all_of(s.begin() + 2, s.begin() + 7, digit) &&
+      std::all_of(s.begin() + 8, s.end(), digit))
+    return s.substr(0, 7);
+  return s;
+}
+
+// The key of the unordered pair of domain names a and b: the two names, the
+// lesser first, each after its length, so that any byte may be in a name.
+inline std::string known_key(std::string_view a, std::string_view b) {
+  a = known_name(a);
+  b = known_name(b);
+  if (b < a) std::swap(a, b);
+  std::string k = std::to_string(a.size()) + ':';
+  k.append(a).append(b);
+  return k;
 }
 
 }  // namespace domlp

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <numeric>
+#include <tuple>
 
 #include "io/io.h"
 
@@ -11,15 +12,17 @@ namespace domlp {
 
 namespace {
 
-// The sum, in list order, of the values of every combination of a domain of
-// a with a domain of b (repeats counted), capped at 1. Values are never
-// negative, so once the sum reaches 1 the score is 1 whatever follows.
-double score(const node_table& t, const pair_set& dint, int a, int b) {
+// The sum, in list order, of value(k) for the domain pair k of every
+// combination of a domain of a with a domain of b (repeats counted), capped
+// at 1. Values are never negative, so once the sum reaches 1 the score is 1
+// whatever follows.
+template <class Value>
+double capped_sum(const node_table& t, const pair_set& dint, int a, int b, Value value) {
   double sum = 0.0;
   for (int da : t.prot[a].member) {
     for (int db : t.prot[b].member) {
       int k = find_pair(dint, da, db);
-      if (k >= 0 && dint.item[k].obs == 1) sum += dint.item[k].prob;
+      if (k >= 0 && dint.item[k].obs == 1) sum += value(k);
       if (sum >= 1.0) return 1.0;
     }
   }
@@ -49,7 +52,39 @@ void put_escaped(FILE* f, const std::string& name) {
 
 void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
   for (pair& tp : test.item)
-    if (!no_domain(t, tp)) tp.prob = score(t, dint, tp.i, tp.j);
+    if (!no_domain(t, tp))
+      tp.prob = capped_sum(t, dint, tp.i, tp.j, [&](int k) { return dint.item[k].prob; });
+}
+
+void calc_range_test(const node_table& t, const pair_set& dint, const std::vector<double>& low,
+                     const std::vector<double>& high, const pair_set& test,
+                     std::vector<double>& test_low, std::vector<double>& test_high) {
+  test_low.assign(test.item.size(), 1.0);
+  test_high.assign(test.item.size(), 1.0);
+  for (size_t x = 0; x < test.item.size(); ++x) {
+    const pair& tp = test.item[x];
+    if (no_domain(t, tp)) continue;
+    test_low[x] = capped_sum(t, dint, tp.i, tp.j, [&](int k) { return low[k]; });
+    test_high[x] = capped_sum(t, dint, tp.i, tp.j, [&](int k) { return high[k]; });
+  }
+}
+
+pair_class classify(bool no_domain, double low, double high) {
+  if (no_domain) return pair_class::no_domain;
+  return low >= 1.0 ? pair_class::firm : high >= 1.0 ? pair_class::tied : pair_class::none;
+}
+
+const char* class_name(pair_class c) {
+  switch (c) {
+    case pair_class::firm:
+      return "firm";
+    case pair_class::tied:
+      return "tied";
+    case pair_class::no_domain:
+      return "no-domain";
+    default:
+      return "none";
+  }
 }
 
 void out_pint(FILE* f, const node_table& t, const pair_set& test) {
@@ -60,9 +95,26 @@ void out_pint(FILE* f, const node_table& t, const pair_set& test) {
   }
 }
 
-void out_dint(FILE* f, const node_table& t, const pair_set& dint, const lp_rows& rows) {
+namespace {
+
+// The number of covering rows (observed pairs) that list each domain pair.
+std::vector<int> observed_pairs(const pair_set& dint, const lp_rows& rows) {
   std::vector<int> observed(dint.item.size(), 0);
   for (int d : rows.term) ++observed[d];
+  return observed;
+}
+
+// The two names of a domain pair, escaped, tab-separated.
+void put_domains(FILE* f, const node_table& t, const pair& dp) {
+  put_escaped(f, t.dom[dp.i].name);
+  std::fputc('\t', f);
+  put_escaped(f, t.dom[dp.j].name);
+}
+
+}  // namespace
+
+void out_dint(FILE* f, const node_table& t, const pair_set& dint, const lp_rows& rows) {
+  const std::vector<int> observed = observed_pairs(dint, rows);
   std::vector<size_t> order(dint.item.size());
   std::iota(order.begin(), order.end(), 0);
   std::erase_if(order, [&](size_t k) { return !(dint.item[k].prob > 0.0); });
@@ -70,10 +122,86 @@ void out_dint(FILE* f, const node_table& t, const pair_set& dint, const lp_rows&
                    [&](size_t x, size_t y) { return dint.item[x].prob > dint.item[y].prob; });
   std::fputs("#domain_a\tdomain_b\tvalue\tobserved_pairs\n", f);
   for (size_t k : order) {
-    put_escaped(f, t.dom[dint.item[k].i].name);
-    std::fputc('\t', f);
-    put_escaped(f, t.dom[dint.item[k].j].name);
+    put_domains(f, t, dint.item[k]);
     std::fprintf(f, "\t%g\t%d\n", dint.item[k].prob, observed[k]);
+  }
+}
+
+void out_dranges(FILE* f, const node_table& t, const pair_set& dint, const lp_rows& rows,
+                 const std::vector<double>& low, const std::vector<double>& high,
+                 const std::vector<char>& known) {
+  const std::vector<int> observed = observed_pairs(dint, rows);
+  std::vector<size_t> order(dint.item.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::erase_if(order,
+                [&](size_t k) { return class_of(low[k], high[k]) == range_class::excluded; });
+  // Firm pairs first, by their lowest value, then tied ones by their
+  // highest; the pairs that more observed pairs form go first among equals.
+  auto key = [&](size_t k) {
+    const bool firm = class_of(low[k], high[k]) == range_class::firm;
+    return std::make_tuple(firm, firm ? low[k] : high[k], observed[k]);
+  };
+  std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return key(x) > key(y); });
+  std::fputs("#domain_a\tdomain_b\tclass\tlow\thigh\tvalue\tobserved_pairs", f);
+  std::fputs(known.empty() ? "\n" : "\tknown\n", f);
+  for (size_t k : order) {
+    put_domains(f, t, dint.item[k]);
+    const bool firm = class_of(low[k], high[k]) == range_class::firm;
+    std::fprintf(f, "\t%s\t%g\t%g\t%g\t%d", firm ? "firm" : "tied", low[k], high[k],
+                 dint.item[k].prob, observed[k]);
+    if (!known.empty()) std::fputs(known[k] ? "\t1" : "\t0", f);
+    std::fputc('\n', f);
+  }
+}
+
+void out_pranges(FILE* f, const node_table& t, const pair_set& test, const std::vector<double>& low,
+                 const std::vector<double>& high) {
+  std::fputs("#protein_a\tprotein_b\tclass\tlow\thigh\n", f);
+  for (size_t x = 0; x < test.item.size(); ++x) {
+    const pair& tp = test.item[x];
+    put_names(f, t, tp);
+    std::fprintf(f, "\t%s\t%g\t%g\n", class_name(classify(no_domain(t, tp), low[x], high[x])),
+                 low[x], high[x]);
+  }
+}
+
+std::vector<char> mark_known(const node_table& t, const pair_set& dint, const known_pairs& k) {
+  std::vector<char> known(dint.item.size());
+  for (size_t x = 0; x < dint.item.size(); ++x)
+    known[x] = k.key.contains(known_key(t.dom[dint.item[x].i].name, t.dom[dint.item[x].j].name));
+  return known;
+}
+
+void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
+               const std::vector<double>& low, const std::vector<double>& high) {
+  struct row {
+    const char* set;
+    long pairs = 0, known = 0;
+  };
+  std::vector<row> rows{{"candidates"}, {"returned"}};
+  if (!low.empty()) rows.insert(rows.end(), {{"firm"}, {"tied"}});
+  for (size_t k = 0; k < dint.item.size(); ++k) {
+    auto count = [&](row& r) { ++r.pairs, r.known += known[k]; };
+    count(rows[0]);
+    if (dint.item[k].prob > 0.0) count(rows[1]);
+    if (low.empty()) continue;
+    range_class c = class_of(low[k], high[k]);
+    if (c != range_class::excluded) count(rows[c == range_class::firm ? 2 : 3]);
+  }
+  std::fputs("#set\tpairs\tknown\tshare\tenrichment\n", f);
+  const double base = rows[0].pairs ? static_cast<double>(rows[0].known) / rows[0].pairs : 0.0;
+  for (const row& r : rows) {
+    std::fprintf(f, "%s\t%ld\t%ld", r.set, r.pairs, r.known);
+    if (r.pairs == 0) {
+      std::fputs("\tNA\tNA\n", f);
+      continue;
+    }
+    const double share = static_cast<double>(r.known) / r.pairs;
+    std::fprintf(f, "\t%.4f", share);
+    if (base > 0.0)
+      std::fprintf(f, "\t%.2f\n", share / base);
+    else
+      std::fputs("\tNA\n", f);
   }
 }
 
@@ -85,9 +213,14 @@ void out_scores(FILE* f, const node_table& t, const pair_set& test) {
   }
 }
 
-cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const std::vector<double>& scores) {
+cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const std::vector<double>& scores,
+                        const std::vector<char>& classes) {
   cv_summary s;
   for (size_t k = 0; k < pairs.size(); ++k) {
+    if (!classes.empty() && classes[k] == static_cast<char>(pair_class::firm)) {
+      ++s.firm_predicted;
+      s.firm_true += pairs[k].positive;
+    }
     bool predicted = scores[k] >= 1.0, evidence = predicted && !pairs[k].no_domain;
     (pairs[k].positive ? s.positives : s.negatives) += 1;
     s.predicted += predicted;
@@ -116,12 +249,14 @@ cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const std::vector<dou
   return s;
 }
 
-void out_cv_start(FILE* f) {
-  std::fputs("#fold\tprotein_a\tprotein_b\tlabel\tscore\tbasis\n", f);
+void out_cv_start(FILE* f, bool ranges) {
+  std::fputs(ranges ? "#fold\tprotein_a\tprotein_b\tlabel\tscore\tbasis\tclass\n"
+                    : "#fold\tprotein_a\tprotein_b\tlabel\tscore\tbasis\n",
+             f);
 }
 
 void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs,
-            std::span<const double> scores) {
+            std::span<const double> scores, std::span<const char> classes) {
   // A cross-validation writes millions of these lines, nearly all with a
   // score of 0 or 1: those go out without printf, which took a seventh of
   // the CPU time of the process that writes them and 5% of a
@@ -139,15 +274,22 @@ void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs,
       std::fputc(v == 1.0 ? '1' : '0', f);
     else
       std::fprintf(f, "%g", v);
-    std::fputs(p.no_domain ? "\tno-domain\n" : "\tdomains\n", f);
+    std::fputs(p.no_domain ? "\tno-domain" : "\tdomains", f);
+    if (!classes.empty()) {
+      std::fputc('\t', f);
+      std::fputs(class_name(static_cast<pair_class>(classes[k])), f);
+    }
+    std::fputc('\n', f);
   }
 }
 
-void out_cv_header(FILE* f) {
+void out_cv_header(FILE* f, bool ranges) {
   std::fputs(
       "#fraction\tpositives\tnegatives\tpredicted\ttrue_predicted\trecall\tprecision\tauc\t"
-      "evidence_predicted\tevidence_recall\tevidence_precision\n",
+      "evidence_predicted\tevidence_recall\tevidence_precision",
       f);
+  std::fputs(ranges ? "\tfirm_predicted\tfirm_true_predicted\tfirm_recall\tfirm_precision\n" : "\n",
+             f);
 }
 
 namespace {
@@ -162,7 +304,7 @@ void put_ratio(FILE* f, double num, double den) {
 
 }  // namespace
 
-void out_cv_line(FILE* f, float frac, const cv_summary& s) {
+void out_cv_line(FILE* f, float frac, const cv_summary& s, bool ranges) {
   std::fprintf(f, "%s\t%ld\t%ld\t%ld\t%ld", format_f(frac).c_str(), s.positives, s.negatives,
                s.predicted, s.true_predicted);
   put_ratio(f, s.true_predicted, s.positives);
@@ -171,6 +313,11 @@ void out_cv_line(FILE* f, float frac, const cv_summary& s) {
   std::fprintf(f, "\t%ld", s.evidence_predicted);
   put_ratio(f, s.evidence_true, s.positives);
   put_ratio(f, s.evidence_true, s.evidence_predicted);
+  if (ranges) {
+    std::fprintf(f, "\t%ld\t%ld", s.firm_predicted, s.firm_true);
+    put_ratio(f, s.firm_true, s.positives);
+    put_ratio(f, s.firm_true, s.firm_predicted);
+  }
   std::fputc('\n', f);
 }
 

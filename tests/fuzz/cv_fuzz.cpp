@@ -1,7 +1,8 @@
 // Fuzz target: the measures of a cross-validation against their definitions
 // worked out the slow way, every positive compared with every negative, and
 // the lines of the .cv file against printf's. Two bytes make a scored pair:
-// its label and basis, and a score of few values, so that ties are common.
+// its label and basis, and a score of few values, so that ties are common,
+// and its class; an odd first byte leaves the classes out.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -16,12 +17,16 @@ using namespace domlp;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<cv_pair> pairs;
   std::vector<double> scores;
+  std::vector<char> classes;
+  const bool ranges = size > 0 && data[0] % 2 == 0;
   for (size_t k = 0; k + 1 < size && pairs.size() < 300; k += 2) {
     pairs.push_back(cv_pair{1 + data[k] / 4 % 12, 0, 0, (data[k] & 1) != 0, (data[k] & 2) != 0});
     scores.push_back(data[k + 1] == 255 ? -0.0 : data[k + 1] % 6 * 0.25);
+    if (ranges) classes.push_back(static_cast<char>(data[k + 1] / 64));
   }
-  cv_summary s = summarize_cv(pairs, scores);
-  long pos = 0, neg = 0, predicted = 0, hits = 0, evidence = 0, evidence_hits = 0;
+  cv_summary s = summarize_cv(pairs, scores, classes);
+  long pos = 0, neg = 0, predicted = 0, hits = 0, evidence = 0, evidence_hits = 0, firm = 0,
+       firm_hits = 0;
   double wins = 0.0;
   for (size_t a = 0; a < pairs.size(); ++a) {
     bool p = pairs[a].positive, taken = scores[a] >= 1.0;
@@ -30,6 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hits += taken && p;
     evidence += taken && !pairs[a].no_domain;
     evidence_hits += taken && p && !pairs[a].no_domain;
+    const bool is_firm = ranges && classes[a] == static_cast<char>(pair_class::firm);
+    firm += is_firm;
+    firm_hits += is_firm && p;
     for (size_t b = 0; p && b < pairs.size(); ++b)
       if (!pairs[b].positive)
         wins += scores[a] > scores[b] ? 1.0 : scores[a] == scores[b] ? 0.5 : 0.0;
@@ -37,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(s.positives == pos && s.negatives == neg && s.predicted == predicted);
   FUZZ_CHECK(s.true_predicted == hits && s.evidence_predicted == evidence &&
              s.evidence_true == evidence_hits);
+  FUZZ_CHECK(s.firm_predicted == firm && s.firm_true == firm_hits);
   double auc = pos > 0 && neg > 0 ? wins / (static_cast<double>(pos) * neg) : NAN;
   FUZZ_CHECK(std::isnan(auc) ? std::isnan(s.auc) : std::fabs(s.auc - auc) < 1e-12);
 
@@ -46,15 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t len = 0;
   FILE* f = open_memstream(&text, &len);
   FUZZ_CHECK(f);
-  out_cv(f, t, pairs, scores);
+  out_cv(f, t, pairs, scores, classes);
   std::fclose(f);
   std::string want;
   for (size_t k = 0; k < pairs.size(); ++k) {
     char line[100];
-    std::snprintf(line, sizeof line, "%d\tP1\tP1\t%d\t%g\t%s\n", pairs[k].fold,
+    std::snprintf(line, sizeof line, "%d\tP1\tP1\t%d\t%g\t%s", pairs[k].fold,
                   pairs[k].positive ? 1 : 0, scores[k],
                   pairs[k].no_domain ? "no-domain" : "domains");
     want += line;
+    if (ranges) want += std::string("\t") + class_name(static_cast<pair_class>(classes[k]));
+    want += '\n';
   }
   FUZZ_CHECK(std::string(text, len) == want);
   std::free(text);
