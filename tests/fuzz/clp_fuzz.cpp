@@ -5,7 +5,9 @@
 // program is shaped like a hub protein's partners: each further three bytes
 // make a row of three domain pairs out of 30, so that the rows share their
 // pairs many times over. The values found must cover every row but as many
-// as the budget allows, and sum to the written program's optimum.
+// as the budget allows, and sum to the written program's optimum; each
+// domain pair's range must be its least and greatest value in the written
+// program with the objective held at that optimum.
 #include <ClpSimplex.hpp>
 #include <CoinPackedMatrix.hpp>
 #include <cmath>
@@ -21,9 +23,9 @@ namespace {
 constexpr int kPairs = 12;
 constexpr int kHubPairs = 30;
 
-// The program as the LP file writes it: every domain pair, every observed
-// pair's slack, the covering rows and the budget row.
-double written_optimum(const lp_rows& rows, int npairs, size_t nobs, int& status) {
+// Loads the program as the LP file writes it: every domain pair, every
+// observed pair's slack, the covering rows and the budget row.
+void load_written(ClpSimplex& model, const lp_rows& rows, int npairs, size_t nobs) {
   std::vector<CoinBigIndex> start{0};
   std::vector<int> index;
   std::vector<double> lo, hi;
@@ -42,12 +44,28 @@ double written_optimum(const lp_rows& rows, int npairs, size_t nobs, int& status
   std::fill(cost.begin(), cost.begin() + npairs, 1.0);
   CoinPackedMatrix m(false, ncols, static_cast<int>(lo.size()), start.back(), one.data(),
                      index.data(), start.data(), nullptr);
-  ClpSimplex model;
   model.setLogLevel(0);
   model.loadProblem(m, col_lo.data(), col_hi.data(), cost.data(), lo.data(), hi.data());
+}
+
+// The least (sense 1) or greatest (sense -1) value of domain pair j in the
+// written program with its objective at most `optimum`. A looser objective
+// would widen the bounds by its slack over the rate at which the pair can
+// trade against it, which may be small: CLP is held to 1e-10 here.
+double face_bound(const lp_rows& rows, int npairs, size_t nobs, double optimum, int j,
+                  double sense) {
+  ClpSimplex model;
+  load_written(model, rows, npairs, nobs);
+  std::vector<int> cols(npairs);
+  for (int d = 0; d < npairs; ++d) cols[d] = d;
+  model.addRow(npairs, cols.data(), std::vector<double>(npairs, 1.0).data(), -COIN_DBL_MAX,
+               optimum + 1e-10 * (1.0 + optimum));
+  model.setPrimalTolerance(1e-10);
+  model.setDualTolerance(1e-10);
+  for (int d = 0; d < npairs; ++d) model.setObjectiveCoefficient(d, d == j ? sense : 0.0);
   model.primal();
-  status = model.status();
-  return model.objectiveValue();
+  FUZZ_CHECK(model.status() == 0);
+  return model.primalColumnSolution()[j];
 }
 
 }  // namespace
@@ -78,9 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   obs.item.resize(nobs, pair{0, 0, 1.0, 1});
   for (int d = 0; d < npairs; ++d) dint.item.push_back(pair{d, d, 0.0, 1});
   if (solve_clp(rows, obs, dint, true) != 0) return 0;
-  int status = 0;
-  const double optimum = written_optimum(rows, npairs, nobs, status);
-  FUZZ_CHECK(status == 0);
+  ClpSimplex written;
+  load_written(written, rows, npairs, nobs);
+  written.setPrimalTolerance(1e-10);
+  written.setDualTolerance(1e-10);
+  written.primal();
+  FUZZ_CHECK(written.status() == 0);
+  const double optimum = written.objectiveValue();
   double sum = 0.0, uncovered = 0.0;
   for (const pair& p : dint.item) sum += p.prob;
   for (size_t r = 0; r < rows.obs_pos.size(); ++r) {
@@ -91,5 +113,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(std::fabs(sum - optimum) <= 1e-6 * (1.0 + optimum));
   FUZZ_CHECK(uncovered <= rows.bound + 1e-6);
+
+  std::vector<double> low, high;
+  FUZZ_CHECK(find_ranges(rows, dint.item.size(), low, high) == 0);
+  for (int d = 0; d < npairs; ++d) {
+    FUZZ_CHECK(std::fabs(low[d] - face_bound(rows, npairs, nobs, optimum, d, 1.0)) < 1e-6);
+    FUZZ_CHECK(std::fabs(high[d] - face_bound(rows, npairs, nobs, optimum, d, -1.0)) < 1e-6);
+    // The solution found is one of the optimal solutions.
+    FUZZ_CHECK(dint.item[d].prob >= low[d] - 1e-6 && dint.item[d].prob <= high[d] + 1e-6);
+  }
   return 0;
 }
