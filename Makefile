@@ -10,7 +10,7 @@ PREFIX    ?= /usr/local
 # Data sets of `make bench-solve` (default: M L).
 SIZES     ?=
 
-.PHONY: all setup example test fuzz fuzz-build bench bench-build bench-formats bench-parallel bench-solve bench-hub \
+.PHONY: all setup example test fuzz fuzz-build bench bench-build bench-formats bench-parallel bench-solve bench-hub bench-ranges \
   install clean
 
 all:
@@ -67,6 +67,10 @@ bench-formats: bench-build
 # or on the sets named by SIZES (S, M, L).
 bench-solve: bench-build
 	bench/solve build-bench $(SIZES)
+
+# Whole runs with --solver clp --ranges on M and L at fractions 0, 0.1, 0.3.
+bench-ranges: bench-build
+	for f in 0 0.1 0.3; do bench/solve build-bench --ranges --fraction $$f M L || exit 1; done
 
 # Whole runs with --solver clp on a hub protein's partners, 2 500 to 20 000
 # with three domains each and 10 000 with four, at fractions 0.1, 0.3, 0.5.

@@ -40,68 +40,6 @@ double snap(double v) {
   return v;
 }
 
-// The rows as the rules leave them: every pair fixed at 0 or 1 in every
-// optimum at price mu, or open, and every row covered by a pair at 1, left
-// to its slack alone, or still open.
-struct fixing {
-  enum : char { open, at_zero, at_one };
-  std::vector<char> state;  // by pair
-  std::vector<int> left;    // by row: its open pairs, -1 once covered
-};
-
-// A pair in fewer than 1 / mu rows not yet covered is 0 in every optimum at
-// price mu: lowering it and raising those rows' slacks instead would cost
-// less. A pair that alone is left of more than 1 / mu rows is 1 in every
-// optimum: raising it to 1 would cost less than their slacks. Each rule
-// can make the other one apply. (At equality both are ties, and nothing is
-// fixed.)
-fixing fix_pairs(const lp_rows& rows, size_t ndint, double mu) {
-  const size_t n = rows.obs_pos.size();
-  std::vector<size_t> first(ndint + 1, 0);
-  for (int d : rows.term) ++first[d + 1];
-  for (size_t j = 0; j < ndint; ++j) first[j + 1] += first[j];
-  std::vector<int> in(rows.term.size());
-  std::vector<size_t> next(first.begin(), first.end() - 1);
-  for (size_t i = 0; i < n; ++i)
-    for (size_t x = rows.start[i]; x < rows.start[i + 1]; ++x)
-      in[next[rows.term[x]]++] = static_cast<int>(i);
-
-  fixing f{std::vector<char>(ndint, fixing::open), std::vector<int>(n)};
-  std::vector<int> weight(ndint), single(ndint, 0);
-  for (size_t j = 0; j < ndint; ++j) weight[j] = static_cast<int>(first[j + 1] - first[j]);
-  for (size_t i = 0; i < n; ++i) {
-    f.left[i] = static_cast<int>(rows.start[i + 1] - rows.start[i]);
-    if (f.left[i] == 1) ++single[rows.term[rows.start[i]]];
-  }
-  std::vector<int> queue;
-  auto check = [&](int j) {
-    if (f.state[j] == fixing::open &&
-        (mu * weight[j] < 1.0 - kDualTol || mu * single[j] > 1.0 + kDualTol))
-      queue.push_back(j);
-  };
-  for (size_t j = 0; j < ndint; ++j) check(static_cast<int>(j));
-  while (!queue.empty()) {
-    const int j = queue.back();
-    queue.pop_back();
-    if (f.state[j] != fixing::open) continue;
-    const bool one = mu * single[j] > 1.0 + kDualTol;
-    f.state[j] = one ? fixing::at_one : fixing::at_zero;
-    for (size_t k = first[j]; k < first[j + 1]; ++k) {
-      const int i = in[k];
-      if (f.left[i] < 0) continue;
-      if (one) {
-        f.left[i] = -1;
-        for (size_t x = rows.start[i]; x < rows.start[i + 1]; ++x)
-          if (f.state[rows.term[x]] == fixing::open) --weight[rows.term[x]], check(rows.term[x]);
-      } else if (--f.left[i] == 1) {
-        for (size_t x = rows.start[i]; x < rows.start[i + 1]; ++x)
-          if (f.state[rows.term[x]] == fixing::open) ++single[rows.term[x]], check(rows.term[x]);
-      }
-    }
-  }
-  return f;
-}
-
 // The optimal solutions of the open rows at price mu, as complementary
 // slackness with an optimal dual y leaves them: a pair whose reduced cost
 // 1 - (sum of y over its rows) is positive is 0, a row's slack is 0 when
@@ -112,8 +50,8 @@ struct face {
   std::vector<char> tight;       // by row
 };
 
-int find_face(const lp_rows& rows, const fixing& f, double mu, face& fc) {
-  const size_t n = rows.obs_pos.size(), ndint = f.state.size();
+int find_face(const shared_rows& s, const fixing& f, double mu, face& fc) {
+  const size_t n = s.start.size() - 1, ndint = f.state.size();
   std::vector<char> solve(n), fixed(ndint);
   for (size_t i = 0; i < n; ++i) solve[i] = f.left[i] > 0;
   for (size_t j = 0; j < ndint; ++j) fixed[j] = f.state[j] != fixing::open;
@@ -122,7 +60,7 @@ int find_face(const lp_rows& rows, const fixing& f, double mu, face& fc) {
   fc.tight.assign(n, 0);
   if (std::find(solve.begin(), solve.end(), 1) == solve.end()) return 0;
   ClpSimplex model;
-  const std::vector<int> row_of = load_dual(model, rows.start, rows.term, solve, fixed, mu, true);
+  const std::vector<int> row_of = load_dual(model, s.start, s.pair, solve, fixed, mu, true);
   model.setPrimalTolerance(kTol / 10);
   model.setDualTolerance(kTol / 10);
   if (int status = run_clp(model)) return no_optimum(status);
@@ -148,8 +86,8 @@ struct component {
 };
 
 // The components of the open rows that have a free pair.
-std::vector<component> components(const lp_rows& rows, const fixing& f, const face& fc) {
-  const size_t n = rows.obs_pos.size();
+std::vector<component> components(const shared_rows& s, const fixing& f, const face& fc) {
+  const size_t n = s.start.size() - 1;
   std::vector<int> parent(n);
   std::iota(parent.begin(), parent.end(), 0);
   auto find = [&](int i) {
@@ -160,8 +98,8 @@ std::vector<component> components(const lp_rows& rows, const fixing& f, const fa
   std::vector<char> member(n, 0);
   for (size_t i = 0; i < n; ++i) {
     if (f.left[i] <= 0) continue;
-    for (size_t x = rows.start[i]; x < rows.start[i + 1]; ++x) {
-      const int j = rows.term[x];
+    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) {
+      const int j = s.pair[x];
       if (!fc.free_pair[j]) continue;
       member[i] = 1;
       if (row_of_pair[j] < 0)
@@ -192,8 +130,8 @@ std::vector<component> components(const lp_rows& rows, const fixing& f, const fa
 // rows, at least 1, or exactly 1 when tight; with `budget`, one more row
 // holding the slacks' sum in [lo, hi]. `col_of` is all -1, by pair, and is
 // left so.
-void load_component(const lp_rows& rows, const face& fc, const component& c, bool budget, double lo,
-                    double hi, std::vector<int>& col_of, ClpSimplex& model) {
+void load_component(const shared_rows& s, const face& fc, const component& c, bool budget,
+                    double lo, double hi, std::vector<int>& col_of, ClpSimplex& model) {
   for (size_t k = 0; k < c.pair.size(); ++k) col_of[c.pair[k]] = static_cast<int>(k);
   const int nx = static_cast<int>(c.pair.size());
   int ncols = nx;
@@ -201,8 +139,8 @@ void load_component(const lp_rows& rows, const face& fc, const component& c, boo
   std::vector<int> index;
   std::vector<double> row_lo, row_hi;
   for (int i : c.row) {
-    for (size_t x = rows.start[i]; x < rows.start[i + 1]; ++x)
-      if (fc.free_pair[rows.term[x]]) index.push_back(col_of[rows.term[x]]);
+    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x)
+      if (fc.free_pair[s.pair[x]]) index.push_back(col_of[s.pair[x]]);
     if (fc.free_slack[i]) index.push_back(ncols++);
     start.push_back(static_cast<CoinBigIndex>(index.size()));
     row_lo.push_back(1.0);
@@ -240,9 +178,9 @@ int reoptimise(ClpSimplex& model) {
 }
 
 // The least and the most a component's slacks sum to over its face.
-int slack_range(const lp_rows& rows, const face& fc, component& c, std::vector<int>& col_of) {
+int slack_range(const shared_rows& s, const face& fc, component& c, std::vector<int>& col_of) {
   ClpSimplex model;
-  load_component(rows, fc, c, false, 0, 0, col_of, model);
+  load_component(s, fc, c, false, 0, 0, col_of, model);
   const int nx = static_cast<int>(c.pair.size());
   double sums[2];
   for (int sense = 0; sense < 2; ++sense) {
@@ -261,7 +199,7 @@ int slack_range(const lp_rows& rows, const face& fc, component& c, std::vector<i
 // `lo` and `hi`. The first two programs maximise and minimise the sum of
 // its pairs, so that most of them show 0 and 1 at once; each further one
 // minimises or maximises one pair.
-int pair_ranges(const lp_rows& rows, const face& fc, const component& c, double lo, double hi,
+int pair_ranges(const shared_rows& s, const face& fc, const component& c, double lo, double hi,
                 std::vector<int>& col_of, std::vector<double>& low, std::vector<double>& high) {
   if (c.row.size() == 1) {
     // One equation: its pairs and, between lo and hi, its slack sum to 1.
@@ -274,7 +212,7 @@ int pair_ranges(const lp_rows& rows, const face& fc, const component& c, double 
   }
   const bool budget = c.slacks > 0 && (lo > c.lo + kTol || hi < c.hi - kTol);
   ClpSimplex model;
-  load_component(rows, fc, c, budget, lo, hi, col_of, model);
+  load_component(s, fc, c, budget, lo, hi, col_of, model);
   const size_t np = c.pair.size();
   std::vector<double> seen_lo(np, 2.0), seen_hi(np, -1.0);
   auto solve = [&](size_t k, double sense) -> int {
@@ -320,24 +258,27 @@ int find_ranges(const lp_rows& rows, size_t ndint, std::vector<double>& low,
   if (solve_program(rows, ndint, true, value, mu)) return 1;
   // Without a price every row is left uncovered: each optimum is all 0.
   if (mu <= 0.0) return 0;
-  const fixing f = fix_pairs(rows, ndint, mu);
+  std::vector<int> uses(ndint, 0);
+  for (int d : rows.term) ++uses[d];
+  const shared_rows s = share(rows, std::vector<char>(rows.obs_pos.size(), 1), uses, 1);
+  const size_t n = s.start.size() - 1, npairs = s.dint.size();
+  const fixing f = fix_pairs(s, mu, kDualTol);
   face fc;
-  if (find_face(rows, f, mu, fc)) return 1;
+  if (find_face(s, f, mu, fc)) return 1;
 
   // The slacks fixed on the way: 1 for a row left without an open pair, 1
   // for an open row whose pairs all left the face, 0 for the rest; the
   // components' slacks take what the budget has left.
   double rest = rows.bound;
-  for (size_t i = 0; i < rows.obs_pos.size(); ++i) {
+  for (size_t i = 0; i < n; ++i) {
     if (f.left[i] == 0) rest -= 1.0;
     if (f.left[i] <= 0) continue;
     bool any = false;
-    for (size_t x = rows.start[i]; x < rows.start[i + 1]; ++x)
-      any = any || fc.free_pair[rows.term[x]];
+    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) any = any || fc.free_pair[s.pair[x]];
     if (!any) rest -= 1.0;
   }
-  std::vector<component> comps = components(rows, f, fc);
-  std::vector<int> col_of(ndint, -1);
+  std::vector<component> comps = components(s, f, fc);
+  std::vector<int> col_of(npairs, -1);
   double sum_lo = 0, sum_hi = 0;
   for (component& c : comps) {
     if (c.slacks == 0) {
@@ -345,24 +286,27 @@ int find_ranges(const lp_rows& rows, size_t ndint, std::vector<double>& low,
     } else if (c.row.size() == 1) {
       c.lo = 0;
       c.hi = 1;
-    } else if (slack_range(rows, fc, c, col_of)) {
+    } else if (slack_range(s, fc, c, col_of)) {
       return 1;
     }
     sum_lo += c.lo;
     sum_hi += c.hi;
   }
-  const double tol = kTol * (1.0 + rows.bound);
+  // Each slack CLP finds is within its tolerance: their sums within that
+  // many times it.
+  const double tol = kDualTol * (1.0 + static_cast<double>(n));
   if (rest < sum_lo - tol || rest > sum_hi + tol) return inconsistent();
+  std::vector<double> pair_low(npairs, 0.0), pair_high(npairs, 0.0);
   for (const component& c : comps) {
     check_interrupt();
     const double lo = std::max(c.lo, rest - (sum_hi - c.hi));
-    const double hi = std::min(c.hi, rest - (sum_lo - c.lo));
-    if (pair_ranges(rows, fc, c, lo, hi, col_of, low, high)) return 1;
+    const double hi = std::max(lo, std::min(c.hi, rest - (sum_lo - c.lo)));
+    if (pair_ranges(s, fc, c, lo, hi, col_of, pair_low, pair_high)) return 1;
   }
-  for (size_t j = 0; j < ndint; ++j) {
-    if (f.state[j] == fixing::at_one) low[j] = high[j] = 1.0;
-    low[j] = snap(low[j]);
-    high[j] = snap(high[j]);
+  for (size_t j = 0; j < npairs; ++j) {
+    if (f.state[j] == fixing::at_one) pair_low[j] = pair_high[j] = 1.0;
+    low[s.dint[j]] = snap(pair_low[j]);
+    high[s.dint[j]] = snap(pair_high[j]);
   }
   return 0;
 }

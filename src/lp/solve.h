@@ -9,6 +9,37 @@
 
 namespace domlp {
 
+// Covering rows with their domain pairs numbered afresh (pairs), and the
+// rows each pair is in.
+struct shared_rows {
+  std::vector<size_t> start;  // row i's pairs are pair[start[i]] .. pair[start[i + 1] - 1]
+  std::vector<int> pair;
+  std::vector<size_t> first;  // pair j is in rows in[first[j]] .. in[first[j + 1] - 1]
+  std::vector<int> in;
+  std::vector<int> dint;  // the domain pair of each pair
+};
+
+// The rows r with solve[r] set, without the domain pairs that fewer than
+// `min_uses` rows of the program have (uses[d] of them): the solve leaves
+// out the pairs of one row, whose slack is as cheap at a budget's price of
+// at most 1, so that the pair can stay at 0.
+shared_rows share(const lp_rows& rows, const std::vector<char>& solve, const std::vector<int>& uses,
+                  int min_uses);
+
+// The rules that fix pairs at a budget's price mu, and what they leave: a
+// pair in at most 1 / mu rows not yet covered is set to 0, since raising
+// their slacks instead costs no more; a pair that alone is left of at least
+// 1 / mu rows is set to 1, since it costs no more than their slacks. Each
+// rule can make the other one apply. With a margin, each holds only beyond
+// 1 / mu by that much: it then costs strictly less, and the pair has that
+// value in every optimum.
+struct fixing {
+  enum : char { open, at_zero, at_one };
+  std::vector<char> state;  // by pair
+  std::vector<int> left;    // by row: its open pairs, -1 once covered by a pair at 1
+};
+fixing fix_pairs(const shared_rows& s, double mu, double margin);
+
 // Prints that CLP found no optimum, with its status; returns 1.
 int no_optimum(int status);
 
