@@ -438,7 +438,7 @@ bool flat_file_pair(std::string_view line, known_pairs& k) {
   size_t pos = 4;  // after "#=ID"
   std::string_view a = next_token(line, pos, kBlanks), b = next_token(line, pos, kBlanks);
   size_t open = line.find('(', pos), close = line.find(')', pos);
-  if (b.empty() || b[0] == '(' || open == std::string_view::npos || close < open) return false;
+  if (b.empty() || open == std::string_view::npos || close < open) return false;
   std::string_view inside = line.substr(open + 1, close - open - 1);
   size_t at = 0;
   std::string_view pa = next_token(inside, at, kBlanks), pb = next_token(inside, at, kBlanks);
