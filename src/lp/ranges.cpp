@@ -127,33 +127,37 @@ std::vector<component> components(const shared_rows& s, const fixing& f, const f
   return comps;
 }
 
-// A component's face as a linear program: a column for each free pair, in
-// the order of c.pair, then one for each free slack; a row for each of its
-// rows, at least 1, or exactly 1 when tight; with `budget`, one more row
-// holding the slacks' sum in [lo, hi]. `col_of` is all -1, by pair, and is
-// left so.
-void load_component(const shared_rows& s, const face& fc, const component& c, bool budget,
-                    double lo, double hi, std::vector<int>& col_of, ClpSimplex& model) {
+// A component's rows as a matrix of ones, a row each: its free pairs,
+// numbered in the order of c.pair, then its free slack, numbered after all
+// the pairs. `col_of` is all -1, by pair, and is left so. Returns the number
+// of pairs and slacks.
+int face_matrix(const shared_rows& s, const face& fc, const component& c, std::vector<int>& col_of,
+                std::vector<CoinBigIndex>& start, std::vector<int>& index) {
   for (size_t k = 0; k < c.pair.size(); ++k) col_of[c.pair[k]] = static_cast<int>(k);
-  const int nx = static_cast<int>(c.pair.size());
-  int ncols = nx;
-  std::vector<CoinBigIndex> start{0};
-  std::vector<int> index;
-  std::vector<double> row_lo, row_hi;
+  int n = static_cast<int>(c.pair.size());
+  start.assign(1, 0);
   for (int i : c.row) {
     for (size_t x = s.start[i]; x < s.start[i + 1]; ++x)
       if (fc.free_pair[s.pair[x]]) index.push_back(col_of[s.pair[x]]);
-    if (fc.free_slack[i]) index.push_back(ncols++);
+    if (fc.free_slack[i]) index.push_back(n++);
     start.push_back(static_cast<CoinBigIndex>(index.size()));
-    row_lo.push_back(1.0);
-    row_hi.push_back(fc.tight[i] ? 1.0 : COIN_DBL_MAX);
   }
   for (int j : c.pair) col_of[j] = -1;
-  if (budget) {
-    for (int e = nx; e < ncols; ++e) index.push_back(e);
-    start.push_back(static_cast<CoinBigIndex>(index.size()));
-    row_lo.push_back(lo);
-    row_hi.push_back(hi);
+  return n;
+}
+
+// A component's face as a linear program: a column for each free pair, then
+// one for each free slack (as face_matrix numbers them); a row for each of
+// its rows, at least 1, or exactly 1 when tight.
+void load_component(const shared_rows& s, const face& fc, const component& c,
+                    std::vector<int>& col_of, ClpSimplex& model) {
+  std::vector<CoinBigIndex> start;
+  std::vector<int> index;
+  const int ncols = face_matrix(s, fc, c, col_of, start, index);
+  std::vector<double> row_lo, row_hi;
+  for (int i : c.row) {
+    row_lo.push_back(1.0);
+    row_hi.push_back(fc.tight[i] ? 1.0 : COIN_DBL_MAX);
   }
   std::vector<double> element(index.size(), 1.0), col_lo(ncols, 0.0), col_hi(ncols, COIN_DBL_MAX),
       cost(ncols, 0.0);
@@ -165,7 +169,8 @@ void load_component(const shared_rows& s, const face& fc, const component& c, bo
   model.setDualTolerance(kTol / 10);
 }
 
-// The dual of a component's program (as load_component loads it) with the
+// The dual of a component's program (as load_component loads it, with the
+// budget row when `budget`: the slacks' sum in [lo, hi]) with the
 // objective of its pairs still to be set: the programs that bound each pair
 // are solved in their dual, whose rows are the component's pairs and free
 // slacks rather than its rows. A pair's objective is then its dual row's
@@ -178,22 +183,15 @@ void load_component(const shared_rows& s, const face& fc, const component& c, bo
 // sides; a row for each pair, then each free slack, at most its cost.
 void load_face_dual(const shared_rows& s, const face& fc, const component& c, bool budget,
                     double lo, double hi, std::vector<int>& col_of, ClpSimplex& dual) {
-  for (size_t k = 0; k < c.pair.size(); ++k) col_of[c.pair[k]] = static_cast<int>(k);
-  const int nx = static_cast<int>(c.pair.size());
-  int nrows = nx;
-  std::vector<CoinBigIndex> start{0};
+  std::vector<CoinBigIndex> start;
   std::vector<int> index;
+  const int nx = static_cast<int>(c.pair.size());
+  const int nrows = face_matrix(s, fc, c, col_of, start, index);
   std::vector<double> col_lo, cost;
-  std::vector<int> slack_rows;
   for (int i : c.row) {
-    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x)
-      if (fc.free_pair[s.pair[x]]) index.push_back(col_of[s.pair[x]]);
-    if (fc.free_slack[i]) index.push_back(nrows++);
-    start.push_back(static_cast<CoinBigIndex>(index.size()));
     col_lo.push_back(fc.tight[i] ? -COIN_DBL_MAX : 0.0);
     cost.push_back(-1.0);
   }
-  for (int j : c.pair) col_of[j] = -1;
   std::vector<double> element(index.size(), 1.0);
   if (budget) {
     for (double side : {1.0, -1.0}) {
@@ -230,7 +228,7 @@ int reoptimise(ClpSimplex& model) {
 // The least and the most a component's slacks sum to over its face.
 int slack_range(const shared_rows& s, const face& fc, component& c, std::vector<int>& col_of) {
   ClpSimplex model;
-  load_component(s, fc, c, false, 0, 0, col_of, model);
+  load_component(s, fc, c, col_of, model);
   const int nx = static_cast<int>(c.pair.size());
   double sums[2];
   for (int sense = 0; sense < 2; ++sense) {
