@@ -7,16 +7,19 @@
 // budget. Rules that hold in every optimum fix some pairs first; an optimal
 // dual of the rest, by complementary slackness, fixes more and turns the
 // remaining rows into equations; what is left falls apart into components,
-// whose slacks' sums are tied by the budget. Each component's pairs are
-// then minimised and maximised one by one (skipping those that a solution
-// found on the way already shows at 0 or 1), every linear program starting
-// from the last one's basis.
+// whose slacks' sums are tied by the budget. In each component, pairs in
+// the same rows share a column; programs over the component maximise, then
+// minimise, the sum of the columns whose bound no solution has shown yet,
+// and each column left is bounded by two small programs over the rows near
+// it, or else by a program over the component of its own.
 #include <ClpSimplex.hpp>
 #include <CoinPackedMatrix.hpp>
 #include <algorithm>
+#include <boost/container_hash/hash.hpp>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
+#include <optional>
 #include <vector>
 
 #include "io/io.h"
@@ -83,9 +86,39 @@ int find_face(const shared_rows& s, const fixing& f, double mu, face& fc) {
 struct component {
   std::vector<int> row;
   std::vector<int> pair;  // its free pairs
-  int slacks = 0;         // its free slacks
-  double lo = 0, hi = 0;  // the least and the most its slacks can sum to
+  // By pair of `pair`, its column: pairs in the same rows (twins) share one.
+  std::vector<int> col;
+  std::vector<int> twins;  // by column, the pairs it stands for
+  int slacks = 0;          // its free slacks
+  double lo = 0, hi = 0;   // the least and the most its slacks can sum to
 };
+
+// Gives the pairs of `c` their columns. Pairs in the same rows of the face
+// (twins) are interchangeable: moving one's value to the other keeps every
+// row's sum and the objective, so that an optimal solution stays optimal,
+// and their sum is all that the face constrains. They share a column, whose
+// highest value is each one's, and each one's lowest is 0. On the
+// high-confidence set of 111 226 observed human interactions at a fraction
+// of 0.1, the largest component's 16 911 pairs have 7 957 columns. `at` is
+// all -1, by pair, and is left so.
+void find_twins(const shared_rows& s, const face& fc, component& c, std::vector<int>& at) {
+  for (size_t k = 0; k < c.pair.size(); ++k) at[c.pair[k]] = static_cast<int>(k);
+  std::vector<std::vector<int>> rows_of(c.pair.size());
+  for (size_t r = 0; r < c.row.size(); ++r) {
+    const int i = c.row[r];
+    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x)
+      if (fc.free_pair[s.pair[x]]) rows_of[at[s.pair[x]]].push_back(static_cast<int>(r));
+  }
+  hash_map<std::vector<int>, int, boost::hash<std::vector<int>>> column;
+  c.col.resize(c.pair.size());
+  for (size_t k = 0; k < c.pair.size(); ++k) {
+    auto [it, added] = column.try_emplace(std::move(rows_of[k]), static_cast<int>(c.twins.size()));
+    if (added) c.twins.push_back(0);
+    c.col[k] = it->second;
+    ++c.twins[it->second];
+  }
+  for (int j : c.pair) at[j] = -1;
+}
 
 // The components of the open rows that have a free pair.
 std::vector<component> components(const shared_rows& s, const fixing& f, const face& fc) {
@@ -124,49 +157,65 @@ std::vector<component> components(const shared_rows& s, const fixing& f, const f
   }
   for (size_t j = 0; j < f.state.size(); ++j)
     if (row_of_pair[j] >= 0) comps[index[find(row_of_pair[j])]].pair.push_back(static_cast<int>(j));
+  std::fill(row_of_pair.begin(), row_of_pair.end(), -1);
+  for (component& c : comps) find_twins(s, fc, c, row_of_pair);
   return comps;
 }
 
-// A component's rows as a matrix of ones, a row each: its free pairs,
-// numbered in the order of c.pair, then its free slack, numbered after all
-// the pairs. `col_of` is all -1, by pair, and is left so. Returns the number
-// of pairs and slacks.
-int face_matrix(const shared_rows& s, const face& fc, const component& c, std::vector<int>& col_of,
-                std::vector<CoinBigIndex>& start, std::vector<int>& index) {
-  for (size_t k = 0; k < c.pair.size(); ++k) col_of[c.pair[k]] = static_cast<int>(k);
-  int n = static_cast<int>(c.pair.size());
-  start.assign(1, 0);
+// A component's rows as a matrix of ones, a row each: its pairs' columns,
+// then its free slack, numbered after all the columns.
+struct face_rows {
+  std::vector<CoinBigIndex> start;  // row r's are index[start[r]] .. index[start[r + 1] - 1]
+  std::vector<int> index;
+  int columns = 0;  // of pairs
+  int vars = 0;     // with the slacks
+};
+
+// `col_of` is all -1, by pair, and is left so.
+face_rows face_matrix(const shared_rows& s, const face& fc, const component& c,
+                      std::vector<int>& col_of) {
+  for (size_t k = 0; k < c.pair.size(); ++k) col_of[c.pair[k]] = c.col[k];
+  face_rows m;
+  m.columns = m.vars = static_cast<int>(c.twins.size());
+  // Twins are in the same rows: a column goes in a row once.
+  std::vector<int> last(c.twins.size(), -1);
+  m.start.push_back(0);
   for (int i : c.row) {
-    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x)
-      if (fc.free_pair[s.pair[x]]) index.push_back(col_of[s.pair[x]]);
-    if (fc.free_slack[i]) index.push_back(n++);
-    start.push_back(static_cast<CoinBigIndex>(index.size()));
+    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) {
+      const int col = col_of[s.pair[x]];
+      if (col < 0 || last[col] == i) continue;
+      last[col] = i;
+      m.index.push_back(col);
+    }
+    if (fc.free_slack[i]) m.index.push_back(m.vars++);
+    m.start.push_back(static_cast<CoinBigIndex>(m.index.size()));
   }
   for (int j : c.pair) col_of[j] = -1;
-  return n;
+  return m;
 }
 
-// A component's face as a linear program: a column for each free pair, then
-// one for each free slack (as face_matrix numbers them); a row for each of
-// its rows, at least 1, or exactly 1 when tight.
-void load_component(const shared_rows& s, const face& fc, const component& c,
-                    std::vector<int>& col_of, ClpSimplex& model) {
-  std::vector<CoinBigIndex> start;
-  std::vector<int> index;
-  const int ncols = face_matrix(s, fc, c, col_of, start, index);
+void set_tolerances(ClpSimplex& model) {
+  model.setLogLevel(0);
+  model.setPrimalTolerance(kTol / 10);
+  model.setDualTolerance(kTol / 10);
+}
+
+// A component's face as a linear program: a column for each column of
+// face_rows, a row for each of its rows, at least 1, or exactly 1 when
+// tight.
+void load_component(const face_rows& m, const face& fc, const component& c, ClpSimplex& model) {
   std::vector<double> row_lo, row_hi;
   for (int i : c.row) {
     row_lo.push_back(1.0);
     row_hi.push_back(fc.tight[i] ? 1.0 : COIN_DBL_MAX);
   }
-  std::vector<double> element(index.size(), 1.0), col_lo(ncols, 0.0), col_hi(ncols, COIN_DBL_MAX),
-      cost(ncols, 0.0);
-  CoinPackedMatrix m(false, ncols, static_cast<int>(row_lo.size()), start.back(), element.data(),
-                     index.data(), start.data(), nullptr);
-  model.setLogLevel(0);
-  model.loadProblem(m, col_lo.data(), col_hi.data(), cost.data(), row_lo.data(), row_hi.data());
-  model.setPrimalTolerance(kTol / 10);
-  model.setDualTolerance(kTol / 10);
+  std::vector<double> element(m.index.size(), 1.0), col_lo(m.vars, 0.0),
+      col_hi(m.vars, COIN_DBL_MAX), cost(m.vars, 0.0);
+  CoinPackedMatrix matrix(false, m.vars, static_cast<int>(row_lo.size()), m.start.back(),
+                          element.data(), m.index.data(), m.start.data(), nullptr);
+  set_tolerances(model);
+  model.loadProblem(matrix, col_lo.data(), col_hi.data(), cost.data(), row_lo.data(),
+                    row_hi.data());
 }
 
 // The dual of a component's program (as load_component loads it, with the
@@ -180,13 +229,11 @@ void load_component(const shared_rows& s, const face& fc, const component& c,
 // 6.9 s on the generated set of a hundred thousand observed pairs. A dual
 // column for each row of the component, free for an equation, at least 0
 // otherwise, of cost -1 (CLP minimises); two for the budget row's two
-// sides; a row for each pair, then each free slack, at most its cost.
-void load_face_dual(const shared_rows& s, const face& fc, const component& c, bool budget,
-                    double lo, double hi, std::vector<int>& col_of, ClpSimplex& dual) {
-  std::vector<CoinBigIndex> start;
-  std::vector<int> index;
-  const int nx = static_cast<int>(c.pair.size());
-  const int nrows = face_matrix(s, fc, c, col_of, start, index);
+// sides; a row for each column of face_rows, at most its cost.
+void load_face_dual(const face_rows& m, const face& fc, const component& c, bool budget, double lo,
+                    double hi, ClpSimplex& dual) {
+  std::vector<CoinBigIndex> start = m.start;
+  std::vector<int> index = m.index;
   std::vector<double> col_lo, cost;
   for (int i : c.row) {
     col_lo.push_back(fc.tight[i] ? -COIN_DBL_MAX : 0.0);
@@ -195,20 +242,19 @@ void load_face_dual(const shared_rows& s, const face& fc, const component& c, bo
   std::vector<double> element(index.size(), 1.0);
   if (budget) {
     for (double side : {1.0, -1.0}) {
-      for (int e = nx; e < nrows; ++e) index.push_back(e), element.push_back(side);
+      for (int e = m.columns; e < m.vars; ++e) index.push_back(e), element.push_back(side);
       start.push_back(static_cast<CoinBigIndex>(index.size()));
       col_lo.push_back(0.0);
       cost.push_back(side > 0 ? -lo : hi);
     }
   }
   const int ncols = static_cast<int>(col_lo.size());
-  std::vector<double> col_hi(ncols, COIN_DBL_MAX), row_lo(nrows, -COIN_DBL_MAX), row_hi(nrows, 0.0);
-  CoinPackedMatrix m(true, nrows, ncols, start.back(), element.data(), index.data(), start.data(),
-                     nullptr);
-  dual.setLogLevel(0);
-  dual.loadProblem(m, col_lo.data(), col_hi.data(), cost.data(), row_lo.data(), row_hi.data());
-  dual.setPrimalTolerance(kTol / 10);
-  dual.setDualTolerance(kTol / 10);
+  std::vector<double> col_hi(ncols, COIN_DBL_MAX), row_lo(m.vars, -COIN_DBL_MAX),
+      row_hi(m.vars, 0.0);
+  CoinPackedMatrix matrix(true, m.vars, ncols, start.back(), element.data(), index.data(),
+                          start.data(), nullptr);
+  set_tolerances(dual);
+  dual.loadProblem(matrix, col_lo.data(), col_hi.data(), cost.data(), row_lo.data(), row_hi.data());
 }
 
 // Minimises the objective set in `model`, going on from its last basis,
@@ -228,25 +274,206 @@ int reoptimise(ClpSimplex& model) {
 // The least and the most a component's slacks sum to over its face.
 int slack_range(const shared_rows& s, const face& fc, component& c, std::vector<int>& col_of) {
   ClpSimplex model;
-  load_component(s, fc, c, col_of, model);
-  const int nx = static_cast<int>(c.pair.size());
+  const face_rows m = face_matrix(s, fc, c, col_of);
+  load_component(m, fc, c, model);
   double sums[2];
   for (int sense = 0; sense < 2; ++sense) {
-    for (int e = nx; e < model.numberColumns(); ++e)
+    for (int e = m.columns; e < m.vars; ++e)
       model.setObjectiveCoefficient(e, sense == 0 ? 1.0 : -1.0);
     if (int status = reoptimise(model)) return no_optimum(status);
     sums[sense] = 0;
-    for (int e = nx; e < model.numberColumns(); ++e) sums[sense] += model.primalColumnSolution()[e];
+    for (int e = m.columns; e < m.vars; ++e) sums[sense] += model.primalColumnSolution()[e];
   }
   c.lo = sums[0];
   c.hi = sums[1];
   return 0;
 }
 
+// The bound of one column from the rows near it. A component's programs
+// each cost at least the time to start CLP on the whole component, though
+// nearly all of them take a few pivots from the last one's solution: the
+// change they make is local. Around column k, the rows T that hold a column
+// within `radius` steps of it (a step from a column to a row that holds it,
+// then to the row's columns) give two small programs. In the restriction,
+// the columns within the radius and the slacks of T are free and every other
+// column and slack keeps its value in a solution z of the face, so that each
+// of its solutions is one of the face (rows outside T do not change): its
+// optimum is reached by some optimal solution. In the relaxation, every
+// column of T's rows and their slacks are free and the rows outside T are
+// left out, so that each solution of the face gives one of it: no optimal
+// solution goes beyond its optimum. Where the two meet, that is the bound.
+// On the high-confidence set of 111 226 observed human interactions at a
+// fraction of 0.1, whose largest component asked 3 859 programs after the
+// sums, all but 64 of them met within three steps; the whole run took 4.9 s
+// instead of 18 s.
+class near_rows {
+ public:
+  near_rows(const face_rows& m, const face& fc, const component& c, bool budget, double lo,
+            double hi);
+  // The solution that the restrictions keep, by column of face_rows.
+  void set_solution(const std::vector<double>& z);
+  // Minimises sense times column k over the restriction and the relaxation
+  // within `radius` steps, unless their rows would be more than `max_rows`;
+  // the restriction's solution goes to `seen`, a column at a time. Returns
+  // whether the two met: the restriction's value of k is then its bound.
+  template <class See>
+  bool bound(int k, double sense, int radius, size_t max_rows, See seen);
+
+ private:
+  // Minimises sense times column k over the restriction or the relaxation
+  // of rows_ around cols_; returns CLP's status.
+  int solve(int k, double sense, bool relax);
+  const face_rows& m_;
+  std::vector<char> tight_;    // by row
+  std::vector<size_t> first_;  // column j is in rows row_[first_[j]] .. row_[first_[j + 1] - 1]
+  std::vector<int> row_;
+  std::vector<char> capped_;  // by column and slack: in a tight row, hence at most 1
+  bool budget_;
+  double lo_, hi_;
+  std::vector<double> z_;
+  double z_slacks_ = 0;  // the sum of z's slacks
+  // The program's rows and the columns within the radius, and by column and
+  // row whether they are, so that each program takes time in its own size.
+  std::vector<int> rows_, cols_;
+  std::vector<int> var_of_;  // by column: its column in the program, or -1
+  std::vector<char> in_rows_;
+  ClpSimplex model_;
+  std::vector<double> result_;  // the last solution, by column of the program
+};
+
+near_rows::near_rows(const face_rows& m, const face& fc, const component& c, bool budget, double lo,
+                     double hi)
+    : m_(m),
+      budget_(budget),
+      lo_(lo),
+      hi_(hi),
+      z_(m.vars, 0.0),
+      var_of_(m.vars, -1),
+      in_rows_(c.row.size(), 0) {
+  const size_t nrows = c.row.size();
+  for (int i : c.row) tight_.push_back(fc.tight[i]);
+  first_.assign(m.vars + 1, 0);
+  for (int v : m.index) ++first_[v + 1];
+  for (int v = 0; v < m.vars; ++v) first_[v + 1] += first_[v];
+  row_.resize(m.index.size());
+  capped_.assign(m.vars, 0);
+  std::vector<size_t> next(first_.begin(), first_.end() - 1);
+  for (size_t r = 0; r < nrows; ++r)
+    for (CoinBigIndex x = m.start[r]; x < m.start[r + 1]; ++x) {
+      row_[next[m.index[x]]++] = static_cast<int>(r);
+      if (tight_[r]) capped_[m.index[x]] = 1;
+    }
+  set_tolerances(model_);
+}
+
+void near_rows::set_solution(const std::vector<double>& z) {
+  z_ = z;
+  z_slacks_ = 0;
+  for (int e = m_.columns; e < m_.vars; ++e) z_slacks_ += z_[e];
+}
+
+int near_rows::solve(int k, double sense, bool relax) {
+  // The program's columns: cols_ (the columns within the radius) and the
+  // slacks of its rows, then, in the relaxation, the other columns of its
+  // rows.
+  std::vector<int> vars = cols_;
+  auto add = [&](int v) {
+    if (var_of_[v] >= 0) return;
+    var_of_[v] = static_cast<int>(vars.size());
+    vars.push_back(v);
+  };
+  for (size_t x = 0; x < cols_.size(); ++x) var_of_[cols_[x]] = static_cast<int>(x);
+  for (int r : rows_)
+    for (CoinBigIndex x = m_.start[r]; x < m_.start[r + 1]; ++x)
+      if (relax || m_.index[x] >= m_.columns) add(m_.index[x]);
+  std::vector<CoinBigIndex> start{0};
+  std::vector<int> index;
+  std::vector<double> row_lo, row_hi;
+  for (int r : rows_) {
+    double held = 0;
+    for (CoinBigIndex x = m_.start[r]; x < m_.start[r + 1]; ++x) {
+      const int v = m_.index[x];
+      if (var_of_[v] >= 0)
+        index.push_back(var_of_[v]);
+      else
+        held += z_[v];
+    }
+    start.push_back(static_cast<CoinBigIndex>(index.size()));
+    row_lo.push_back(1.0 - held);
+    row_hi.push_back(tight_[r] ? 1.0 - held : COIN_DBL_MAX);
+  }
+  double others = z_slacks_;
+  for (int v : vars)
+    if (v >= m_.columns) index.push_back(var_of_[v]), others -= z_[v];
+  if (budget_ && index.size() > static_cast<size_t>(start.back())) {
+    // The slacks of the program: in the restriction, the budget less the
+    // others' values in z; in the relaxation, at most the budget.
+    start.push_back(static_cast<CoinBigIndex>(index.size()));
+    row_lo.push_back(relax ? -COIN_DBL_MAX : lo_ - others);
+    row_hi.push_back(relax ? hi_ : hi_ - others);
+  }
+  const int n = static_cast<int>(vars.size());
+  std::vector<double> element(index.size(), 1.0), col_lo(n, 0.0), col_hi(n, COIN_DBL_MAX),
+      cost(n, 0.0);
+  if (relax)
+    for (int x = 0; x < n; ++x)
+      if (capped_[vars[x]]) col_hi[x] = 1.0;
+  cost[var_of_[k]] = sense;
+  CoinPackedMatrix matrix(false, n, static_cast<int>(row_lo.size()), start.back(), element.data(),
+                          index.data(), start.data(), nullptr);
+  model_.loadProblem(matrix, col_lo.data(), col_hi.data(), cost.data(), row_lo.data(),
+                     row_hi.data());
+  {
+    exit_on_signal at_once;
+    model_.dual();
+  }
+  check_interrupt();
+  result_.assign(model_.primalColumnSolution(), model_.primalColumnSolution() + n);
+  for (int v : vars) var_of_[v] = -1;
+  return model_.status();
+}
+
+template <class See>
+bool near_rows::bound(int k, double sense, int radius, size_t max_rows, See seen) {
+  // Breadth first from k: cols_ in order of their distance, rows_ those
+  // that hold them, each taken once (var_of_ and in_rows_ mark them).
+  cols_.clear();
+  rows_.clear();
+  auto visit = [&](int v) {
+    cols_.push_back(v);
+    var_of_[v] = 0;
+    for (size_t y = first_[v]; y < first_[v + 1]; ++y)
+      if (!in_rows_[row_[y]]) in_rows_[row_[y]] = 1, rows_.push_back(row_[y]);
+  };
+  visit(k);
+  for (size_t from = 0, step = 0; step < static_cast<size_t>(radius); ++step) {
+    const size_t to = cols_.size(), rows_to = rows_.size();
+    for (size_t x = from; x < rows_to && rows_.size() <= max_rows; ++x) {
+      const int r = rows_[x];
+      for (CoinBigIndex e = m_.start[r]; e < m_.start[r + 1]; ++e)
+        if (m_.index[e] < m_.columns && var_of_[m_.index[e]] < 0) visit(m_.index[e]);
+    }
+    from = rows_to;
+    if (to == cols_.size()) break;
+  }
+  for (int v : cols_) var_of_[v] = -1;
+  bool met = false;
+  if (rows_.size() <= max_rows && solve(k, sense, false) == 0) {
+    for (size_t x = 0; x < cols_.size(); ++x) seen(cols_[x], result_[x]);
+    const double reached = result_[0];
+    met = solve(k, sense, true) == 0 && std::abs(result_[0] - reached) <= kTol / 10;
+  }
+  for (int r : rows_) in_rows_[r] = 0;
+  return met;
+}
+
 // The range of each free pair of a component whose slacks sum to between
-// `lo` and `hi`. The first two programs maximise and minimise the sum of
-// its pairs, so that most of them show 0 and 1 at once; each further one
-// minimises or maximises one pair.
+// `lo` and `hi`. Programs maximise the sum of the columns not yet seen at 1
+// as long as each shows more of them there, then minimise the sum of those
+// not yet seen at 0 likewise; the bound of each column left is then found
+// from the rows near it (near_rows), or else by a program of its own. A
+// column of twins is each twin's highest value, and 0 their lowest, so that
+// only the other columns are minimised.
 int pair_ranges(const shared_rows& s, const face& fc, const component& c, double lo, double hi,
                 std::vector<int>& col_of, std::vector<double>& low, std::vector<double>& high) {
   if (c.row.size() == 1) {
@@ -259,35 +486,72 @@ int pair_ranges(const shared_rows& s, const face& fc, const component& c, double
     return 0;
   }
   const bool budget = c.slacks > 0 && (lo > c.lo + kTol || hi < c.hi - kTol);
+  const face_rows m = face_matrix(s, fc, c, col_of);
   ClpSimplex dual;
-  load_face_dual(s, fc, c, budget, lo, hi, col_of, dual);
-  const size_t np = c.pair.size();
-  std::vector<double> seen_lo(np, 2.0), seen_hi(np, -1.0), value(np);
-  // Minimises sense * x_k, or sense * the sum of the pairs when k is np.
-  auto solve = [&](size_t k, double sense) -> int {
-    for (size_t x = 0; x < np; ++x)
-      dual.setRowUpper(static_cast<int>(x), k == np || x == k ? sense : 0.0);
+  load_face_dual(m, fc, c, budget, lo, hi, dual);
+  // Made once a column is left after the sums.
+  std::optional<near_rows> near;
+  const size_t nc = c.twins.size();
+  std::vector<double> seen_lo(nc, 2.0), seen_hi(nc, -1.0), value(m.vars);
+  auto see = [&](int k, double v) {
+    seen_lo[k] = std::min(seen_lo[k], v);
+    seen_hi[k] = std::max(seen_hi[k], v);
+  };
+  // Minimises the sum of w[k] times column k.
+  auto solve = [&](const std::vector<double>& w) -> int {
+    for (size_t k = 0; k < nc; ++k) dual.setRowUpper(static_cast<int>(k), w[k]);
     {
       exit_on_signal at_once;
       dual.dual(0, 1 | 2);
     }
     check_interrupt();
     if (dual.status()) return no_optimum(dual.status());
-    for (size_t x = 0; x < np; ++x) {
-      value[x] = -dual.dualRowSolution()[x];
-      seen_lo[x] = std::min(seen_lo[x], value[x]);
-      seen_hi[x] = std::max(seen_hi[x], value[x]);
-    }
+    for (int v = 0; v < m.vars; ++v) value[v] = -dual.dualRowSolution()[v];
+    for (size_t k = 0; k < nc; ++k) see(static_cast<int>(k), value[k]);
+    if (near) near->set_solution(value);
     return 0;
   };
-  if (solve(np, -1.0) || solve(np, 1.0)) return 1;
-  for (size_t k = 0; k < np; ++k) {
-    if (seen_hi[k] < 1.0 - kTol && solve(k, -1.0)) return 1;
-    high[c.pair[k]] = seen_hi[k];
+  // The rows near a column are tried while they settle about as many
+  // columns as they fail to, up to an eighth of the component's rows (and
+  // a few thousand): where they do not, as around a hub protein, whose
+  // every row shares the hub's domains, programs of that size from scratch
+  // cost more than the component's own from its last basis. Three steps
+  // settled nearly all columns that the sums left on the sets tried.
+  const size_t max_rows = std::min<size_t>(3000, std::max<size_t>(8, c.row.size() / 8));
+  for (double sense : {-1.0, 1.0}) {
+    auto unsettled = [&](size_t k) {
+      return sense < 0 ? seen_hi[k] < 1.0 - kTol : c.twins[k] == 1 && seen_lo[k] > kTol;
+    };
+    std::vector<double> w(nc);
+    for (size_t left = nc + 1;;) {
+      size_t now = 0;
+      for (size_t k = 0; k < nc; ++k) now += (w[k] = unsettled(k) ? sense : 0.0) != 0.0;
+      if (now == 0 || now == left) break;
+      left = now;
+      if (solve(w)) return 1;
+    }
+    std::fill(w.begin(), w.end(), 0.0);
+    int credit = 16;
+    for (size_t k = 0; k < nc; ++k) {
+      if (!unsettled(k)) continue;
+      if (!near) {
+        near.emplace(m, fc, c, budget, lo, hi);
+        near->set_solution(value);
+      }
+      bool met = false;
+      for (int radius = 1; radius <= 3 && credit > 0 && !met && unsettled(k); ++radius)
+        met = near->bound(static_cast<int>(k), sense, radius, max_rows, see);
+      credit += met || !unsettled(k) ? 1 : -1;
+      if (met || !unsettled(k)) continue;
+      w[k] = sense;
+      if (solve(w)) return 1;
+      w[k] = 0;
+    }
   }
-  for (size_t k = 0; k < np; ++k) {
-    if (seen_lo[k] > kTol && solve(k, 1.0)) return 1;
-    low[c.pair[k]] = seen_lo[k];
+  for (size_t k = 0; k < c.pair.size(); ++k) {
+    const int col = c.col[k];
+    high[c.pair[k]] = seen_hi[col];
+    low[c.pair[k]] = c.twins[col] > 1 ? 0.0 : seen_lo[col];
   }
   return 0;
 }
