@@ -21,6 +21,7 @@ class output_file;
 // The command line.
 struct options {
   std::string solver = "glpsol";  // "glpsol" or "clp"
+  bool solver_given = false;      // --solver on the command line
   std::string obs_file;
   std::string dom_file;
   std::string test_file;     // empty in a cross-validation
@@ -49,6 +50,10 @@ int parse_args(int argc, char** argv, options& o);
 std::string derived_name(const std::string& stem, float frac, const char* ext);
 // The LP file and the solver's report of fraction `frac`.
 std::vector<std::string> solve_files(const options& o, float frac);
+
+// Without --solver, a line on standard error before a program of `rows`
+// rows (the budget row included) that glpsol would take minutes on.
+void hint_solver(const options& o, size_t rows);
 
 // Runs the whole job; returns the exit status.
 int run(const options& o);

@@ -274,6 +274,7 @@ int take_option(int id, const char* v, options& o) {
   switch (id) {
     case opt_solver:
       o.solver = v;
+      o.solver_given = true;
       return -1;
     case opt_jobs:
       if (!parse_int(v, 1, 1024, n)) return bad_value("--jobs", v, "not a number from 1 to 1024");
