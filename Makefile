@@ -11,7 +11,7 @@ PREFIX    ?= /usr/local
 SIZES     ?=
 
 .PHONY: all setup example test fuzz fuzz-build bench bench-build bench-formats bench-parallel bench-solve bench-hub bench-ranges \
-  install clean
+  install package package-test clean
 
 all:
 	@scripts/setup
@@ -77,9 +77,21 @@ bench-ranges: bench-build
 bench-hub: bench-build
 	for f in 0.1 0.3 0.5; do bench/solve build-bench --fraction $$f HUB || exit 1; done
 
+# domlp, domlp-report and their manual pages, as CMake's install rules list
+# them, under $(DESTDIR)$(PREFIX).
 install: all
-	install -D -m 755 $(BUILD)/domlp $(DESTDIR)$(PREFIX)/bin/domlp
-	install -D -m 755 scripts/domlp-report $(DESTDIR)$(PREFIX)/bin/domlp-report
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, built in a scratch copy of the tree:
+# build-deb/domlp_VERSION-REVISION_ARCH.deb.
+package:
+	@scripts/setup --package
+	JOBS=$(JOBS) scripts/build-deb build-deb
+
+# The package built and checked against build/domlp (not part of `make test`).
+package-test: all
+	@scripts/setup --package
+	JOBS=$(JOBS) tests/package $(BUILD)/domlp
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) build-bench
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) build-bench build-deb
