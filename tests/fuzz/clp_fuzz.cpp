@@ -73,8 +73,8 @@ double face_bound_at(const lp_rows& rows, int npairs, size_t nobs, double optimu
 // proportion to them, and carried back to none.
 double face_bound(const lp_rows& rows, int npairs, size_t nobs, double optimum, int j,
                   double sense) {
-  const double wide = face_bound_at(rows, npairs, nobs, optimum, j, sense, 1e-10);
-  const double tight = face_bound_at(rows, npairs, nobs, optimum, j, sense, 1e-11);
+  const double wide = face_bound_at(rows, npairs, nobs, optimum, j, sense, 1e-9);
+  const double tight = face_bound_at(rows, npairs, nobs, optimum, j, sense, 1e-10);
   return tight + (tight - wide) / 9;
 }
 
