@@ -93,10 +93,16 @@ int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937
   return 0;
 }
 
+// The values that a fold's solve of a fraction hands back, in this order:
+// the test pairs' scores, the optimum, with ranges the test pairs' classes,
+// and with baselines their graded scores, credit and support.
+size_t fold_values(const options& o, size_t n) {
+  return n * (1 + o.ranges + (o.baselines ? 3 : 0)) + 1;
+}
+
 // One fraction of one fold, in a child process: the ordinary run's solve and
 // scores, without its files; glpsol's LP file and report are temporary.
-// Hands back the test pairs' scores, then the optimum, then with ranges the
-// test pairs' classes.
+// Hands back what fold_values says.
 int solve_fold(const options& o, int fold, float frac, const node_table& t, const pair_set& obs,
                pair_set& test, pair_set& dint, lp_rows& rows, double* out) {
   rows.bound = lp_bound(rows.obs_pos.size(), frac);
@@ -118,17 +124,27 @@ int solve_fold(const options& o, int fold, float frac, const node_table& t, cons
   const size_t n = test.item.size();
   for (size_t k = 0; k < n; ++k) out[k] = test.item[k].prob;
   out[n] = optimum(dint);
-  if (!o.ranges) return 0;
-  std::vector<double> low, high, test_low, test_high;
-  if (find_ranges(rows, dint.item.size(), low, high)) {
-    std::fprintf(stderr, "fold %d of %d: no ranges for fraction %s\n", fold, o.folds,
-                 format_f(frac).c_str());
-    return 1;
+  out += n + 1;
+  if (o.ranges) {
+    std::vector<double> low, high, test_low, test_high;
+    if (find_ranges(rows, dint.item.size(), low, high)) {
+      std::fprintf(stderr, "fold %d of %d: no ranges for fraction %s\n", fold, o.folds,
+                   format_f(frac).c_str());
+      return 1;
+    }
+    calc_range_test(t, dint, low, high, test, test_low, test_high);
+    for (size_t k = 0; k < n; ++k)
+      out[k] = static_cast<double>(classify(no_domain(t, test.item[k]), test_low[k], test_high[k]));
+    out += n;
   }
-  calc_range_test(t, dint, low, high, test, test_low, test_high);
-  for (size_t k = 0; k < n; ++k)
-    out[n + 1 + k] =
-        static_cast<double>(classify(no_domain(t, test.item[k]), test_low[k], test_high[k]));
+  if (o.baselines) {
+    const graded g = grade_dint(t, obs, dint, rows);
+    std::vector<double> score, credit, support;
+    calc_graded_test(t, dint, g, test, score);
+    calc_baselines(t, dint, g, test, credit, support);
+    for (const std::vector<double>* v : {&score, &credit, &support})
+      out = std::copy(v->begin(), v->end(), out);
+  }
   return 0;
 }
 
@@ -140,7 +156,8 @@ int open_cv(const options& o, std::vector<output_file>& files) {
   for (float frac : o.fracs) names.push_back(derived_name(o.obs_stem, frac, "cv"));
   names.push_back(o.obs_stem + ".cv.tsv");
   if (open_together(names, files)) return 1;
-  for (size_t x = 0; x < o.fracs.size(); ++x) out_cv_start(files[x].stream(), o.ranges);
+  for (size_t x = 0; x < o.fracs.size(); ++x)
+    out_cv_start(files[x].stream(), {o.ranges, o.baselines});
   return 0;
 }
 
@@ -157,8 +174,8 @@ int finish_cv(const options& o, const std::vector<cv_summary>& summary,
       table.emplace_back(o.fracs[x], summary[x]);
   }
   auto put_table = [&](FILE* f) {
-    out_cv_header(f, o.ranges);
-    for (const auto& [frac, s] : table) out_cv_line(f, frac, s, o.ranges);
+    out_cv_header(f, {o.ranges, o.baselines});
+    for (const auto& [frac, s] : table) out_cv_line(f, frac, s, {o.ranges, o.baselines});
   };
   put_table(files.back().stream());
   if (commit_together(files)) return 1;
@@ -253,20 +270,20 @@ int cross_validate(const options& o) {
   for (size_t fold = 0; fold < f.members.size(); ++fold)
     total += f.members[fold].size() + f.negatives[fold].size();
   // What this process frees goes back to the system before the memory that
-  // grows while solves run is taken, here and before each fold is built:
-  // reused, the pages would still be shared with the running solves, and
-  // each first write would copy one (on some virtual machines at a high
-  // cost). With two jobs a five-fold cross-validation of the generated M set
-  // takes about 6% less time.
+  // grows while solves run is taken: reused, the pages would still be
+  // shared with the running solves, and each first write would copy one (on
+  // some virtual machines at a high cost). With two jobs a five-fold
+  // cross-validation of the generated M set took about 6% less time.
   malloc_trim(0);
   std::vector<cv_pair> pairs;
   pairs.reserve(total);
-  std::vector<std::vector<double>> scores(nfrac);
-  for (std::vector<double>& s : scores) s.reserve(total);
-  // With ranges, each scored pair's class too (pair_class values).
-  std::vector<std::vector<char>> classes(nfrac);
-  if (o.ranges)
-    for (std::vector<char>& c : classes) c.reserve(total);
+  std::vector<cv_scores> scores(nfrac);
+  for (cv_scores& s : scores) {
+    s.score.reserve(total);
+    if (o.ranges) s.cls.reserve(total);
+    if (o.baselines)
+      for (std::vector<double>* v : {&s.graded, &s.credit, &s.support}) v->reserve(total);
+  }
   std::vector<cv_summary> summary(nfrac);
   std::vector<bool> failed(nfrac);
   std::vector<output_file> files;
@@ -276,7 +293,6 @@ int cross_validate(const options& o) {
   std::vector<std::string> optima(nfrac);
   job_pool pool(o.jobs);
   for (int fold = 0; fold < o.folds; ++fold) {
-    malloc_trim(0);
     const size_t offset = pairs.size();
     const std::string line = add_fold_pairs(o, full, f, fold, pairs);
     const size_t n = pairs.size() - offset;
@@ -287,36 +303,41 @@ int cross_validate(const options& o) {
         return solve_fold(o, fold + 1, o.fracs[x], r.t, r.obs, r.test, r.dint, r.rows, out);
       };
       auto done = [&, x, fold, offset, start, n, line](int status, const double* out) {
-        // Folds end in order: each appends its block of scores.
-        std::vector<double>& s = scores[x];
-        std::vector<char>& c = classes[x];
+        // Folds end in order: each appends its block of scores, or NaNs
+        // when the solve failed.
+        cv_scores& s = scores[x];
         optima[x] = out ? format_g(out[n]) : "none";
-        if (out) {
-          s.insert(s.end(), out, out + n);
-          if (o.ranges)
-            for (size_t k = 0; k < n; ++k) c.push_back(static_cast<char>(out[n + 1 + k]));
-          if (!failed[x])
-            out_cv(
-                files[x].stream(), full, std::span(pairs).subspan(offset, n),
-                std::span(s).subspan(offset, n),
-                o.ranges ? std::span<const char>(c).subspan(offset, n) : std::span<const char>());
-        } else {
-          s.resize(s.size() + n);
-          if (o.ranges) c.resize(c.size() + n);
+        std::vector<double> none;
+        if (!out) {
+          none.assign(fold_values(o, n), NAN);
+          out = none.data();
           failed[x] = true;
           if (status > 1 && !interrupted())
             std::fprintf(stderr,
                          "fold %d of %d: the solve of fraction %s was stopped by signal %d\n",
                          fold + 1, o.folds, format_f(o.fracs[x]).c_str(), status - 128);
         }
+        s.score.insert(s.score.end(), out, out + n);
+        out += n + 1;
+        if (o.ranges) {
+          for (size_t k = 0; k < n; ++k) s.cls.push_back(static_cast<char>(out[k]));
+          out += n;
+        }
+        if (o.baselines)
+          for (std::vector<double>* v : {&s.graded, &s.credit, &s.support}) {
+            v->insert(v->end(), out, out + n);
+            out += n;
+          }
+        if (!failed[x])
+          out_cv(files[x].stream(), full, std::span(pairs).subspan(offset, n), s, offset);
         // A fraction's measures are taken once its last fold is in, while
         // the other fractions' solves may still run.
-        if (fold + 1 == o.folds && !failed[x]) summary[x] = summarize_cv(pairs, s, c);
+        if (fold + 1 == o.folds && !failed[x]) summary[x] = summarize_cv(pairs, s);
         if (x + 1 == nfrac)
           std::fprintf(stderr, "%s; %s (%.1f s)\n", line.c_str(), optima_clause(optima).c_str(),
                        seconds_since(start));
       };
-      pool.submit(work, n * (o.ranges ? 2 : 1) + 1, done, solve_files(o, o.fracs[x]));
+      pool.submit(work, fold_values(o, n), done, solve_files(o, o.fracs[x]));
     }
   }
   pool.wait_all();

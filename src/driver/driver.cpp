@@ -93,14 +93,21 @@ std::vector<std::string> result_names(const options& o, float frac) {
     names.push_back(derived_name(o.obs_stem, frac, "dranges"));
     names.push_back(derived_name(o.test_stem, frac, "pranges"));
   }
+  if (o.graded) {
+    names.push_back(derived_name(o.obs_stem, frac, "dgraded"));
+    names.push_back(derived_name(o.test_stem, frac, "pgraded"));
+  }
   if (!o.known_file.empty()) names.push_back(derived_name(o.obs_stem, frac, "known"));
   return names;
 }
 
-// What --ranges and --known add to a fraction's run: each domain pair's
-// range and each test pair's bounds, and which domain pairs are known.
+// What --ranges, --graded and --known add to a fraction's run: each domain
+// pair's range and each test pair's bounds, the graded confidence, which
+// does not depend on the fraction, and which domain pairs are known.
 struct extras {
   std::vector<double> low, high, test_low, test_high;
+  const graded* grade = nullptr;
+  std::vector<double> test_graded;
   std::vector<char> known;
 };
 
@@ -115,8 +122,12 @@ int write_results(const options& o, float frac, const node_table& t, const pair_
     writers.push_back([&](FILE* f) { out_dranges(f, t, dint, rows, x.low, x.high, x.known); });
     writers.push_back([&](FILE* f) { out_pranges(f, t, test, x.test_low, x.test_high); });
   }
+  if (o.graded) {
+    writers.push_back([&](FILE* f) { out_dgraded(f, t, dint, *x.grade, x.known); });
+    writers.push_back([&](FILE* f) { out_pgraded(f, t, test, x.test_graded); });
+  }
   if (!o.known_file.empty())
-    writers.push_back([&](FILE* f) { out_known(f, dint, x.known, x.low, x.high); });
+    writers.push_back([&](FILE* f) { out_known(f, dint, x.known, x.low, x.high, x.grade); });
   return write_together(result_names(o, frac), writers);
 }
 
@@ -146,14 +157,14 @@ void print_summary(const options& o, const node_table& t, const pair_set& test,
   std::string line;
   for (const std::string& c : clauses) line += (line.empty() ? "" : "; ") + c;
   std::fprintf(stderr, "%s\n", line.c_str());
-  if (!o.known_file.empty()) out_known(stderr, dint, x.known, x.low, x.high);
+  if (!o.known_file.empty()) out_known(stderr, dint, x.known, x.low, x.high, x.grade);
 }
 
 // One fraction of a run: the LP file, the solve, the result files and the
 // summary line; in a list, after a line naming the fraction.
 int solve_fraction(const options& o, float frac, bool in_list, const node_table& t,
                    const pair_set& obs, pair_set& test, pair_set& dint, lp_rows& rows,
-                   const known_pairs& known) {
+                   const known_pairs& known, const graded& grade) {
   if (in_list) std::fprintf(stderr, "fraction %s\n", format_f(frac).c_str());
   rows.bound = lp_bound(rows.obs_pos.size(), frac);
   for (pair& dp : dint.item) dp.prob = 0.0;
@@ -170,6 +181,10 @@ int solve_fraction(const options& o, float frac, bool in_list, const node_table&
     if (find_ranges(rows, dint.item.size(), x.low, x.high)) return 1;
     calc_range_test(t, dint, x.low, x.high, test, x.test_low, x.test_high);
   }
+  if (o.graded) {
+    x.grade = &grade;
+    calc_graded_test(t, dint, grade, test, x.test_graded);
+  }
   if (!o.known_file.empty()) x.known = mark_known(t, dint, known);
   if (write_results(o, frac, t, test, dint, rows, x)) return 1;
   print_summary(o, t, test, dint, x);
@@ -185,7 +200,7 @@ std::string joined(const std::vector<std::string>& tags) {
 // Every fraction of a list, each solved on its own. Failed fractions do not
 // stop the others; an interruption stops them all.
 int solve_list(const options& o, const node_table& t, const pair_set& obs, pair_set& test,
-               pair_set& dint, lp_rows& rows, const known_pairs& known) {
+               pair_set& dint, lp_rows& rows, const known_pairs& known, const graded& grade) {
   std::vector<std::string> finished, failed;
   try {
     job_pool pool(o.jobs);
@@ -194,7 +209,7 @@ int solve_list(const options& o, const node_table& t, const pair_set& obs, pair_
       outputs.insert(outputs.end(), more.begin(), more.end());
       pool.submit(
           [&, frac](double*) {
-            return solve_fraction(o, frac, true, t, obs, test, dint, rows, known);
+            return solve_fraction(o, frac, true, t, obs, test, dint, rows, known, grade);
           },
           0,
           [&, frac](int status, const double*) {
@@ -345,8 +360,11 @@ int run(const options& o) {
   known_pairs known;
   if (!o.known_file.empty() && read_known(o.known_file, known)) return 1;
   if (dint.nobs > 0) hint_solver(o, rows.obs_pos.size() + 1);
-  if (o.fracs.size() > 1) return solve_list(o, t, obs, test, dint, rows, known);
-  if (solve_fraction(o, o.fracs[0], false, t, obs, test, dint, rows, known)) return 1;
+  // The graded confidence comes from the observed pairs alone: the same
+  // for every fraction.
+  const graded grade = o.graded ? grade_dint(t, obs, dint, rows) : graded{};
+  if (o.fracs.size() > 1) return solve_list(o, t, obs, test, dint, rows, known, grade);
+  if (solve_fraction(o, o.fracs[0], false, t, obs, test, dint, rows, known, grade)) return 1;
   return flush_stdout();
 }
 

@@ -39,6 +39,8 @@ struct options {
   bool verbose = false;    // CLP's log on standard error
   bool ranges = false;     // each domain pair's range over all optimal solutions
   std::string known_file;  // a reference list of interacting domain pairs
+  bool graded = false;     // each domain pair's and test pair's graded confidence
+  bool baselines = false;  // cross-validation: the graded score against counts
 };
 
 // Fills `o` from the command line. Returns -1 when the run should go on,

@@ -64,6 +64,11 @@ void usage(FILE* out) {
       "                         pair's score (.dranges, .pranges files)\n"
       "  --known FILE           a reference list of interacting domain pairs: how many\n"
       "                         of the inferred ones it names (.known file)\n"
+      "  --graded               each domain pair's confidence, how many times more often\n"
+      "                         than chance the proteins able to form it interact, and\n"
+      "                         each test pair's graded score (.dgraded, .pgraded files)\n"
+      "  --baselines            cross-validation: the graded score and two counts of the\n"
+      "                         evidence scored and measured beside the score\n"
       "  --verbose              with --solver clp, CLP's log on standard error\n"
       "  -h, --help             this text\n"
       "  --version              the version\n"
@@ -184,6 +189,8 @@ enum option_id {
   opt_verbose,
   opt_ranges,
   opt_known,
+  opt_graded,
+  opt_baselines,
   opt_version,
 };
 
@@ -203,6 +210,8 @@ const struct option kOptions[] = {
     {"verbose", no_argument, nullptr, opt_verbose},
     {"ranges", no_argument, nullptr, opt_ranges},
     {"known", required_argument, nullptr, opt_known},
+    {"graded", no_argument, nullptr, opt_graded},
+    {"baselines", no_argument, nullptr, opt_baselines},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, opt_version},
     {nullptr, 0, nullptr, 0},
@@ -332,6 +341,12 @@ int take_option(int id, const char* v, options& o) {
       if (!*v) return bad_value("--known", v, "empty file name");
       o.known_file = v;
       return -1;
+    case opt_graded:
+      o.graded = true;
+      return -1;
+    case opt_baselines:
+      o.baselines = true;
+      return -1;
     case 'h':
       usage(stdout);
       return 0;
@@ -353,6 +368,16 @@ int check_combination(const options& o) {
   }
   if (!o.known_file.empty() && o.folds > 0) {
     std::fprintf(stderr, "--known applies to a run with test pairs, not to --cross-validate\n");
+    return 2;
+  }
+  if (o.graded && o.folds > 0) {
+    std::fprintf(stderr,
+                 "--graded applies to a run with test pairs; with --cross-validate use "
+                 "--baselines\n");
+    return 2;
+  }
+  if (o.baselines && o.folds == 0) {
+    std::fprintf(stderr, "--baselines applies to --cross-validate only\n");
     return 2;
   }
   if (o.in.protein_column > 0 && o.in.domains != domain_format::by_protein) {

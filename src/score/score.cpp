@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "io/io.h"
+#include "names.h"
 
 namespace domlp {
 
@@ -29,8 +30,8 @@ double capped_sum(const node_table& t, const pair_set& dint, int a, int b, Value
   return sum;
 }
 
-// The two names of a protein pair, "name<TAB>name", byte for byte (a NUL
-// inside a name included).
+}  // namespace
+
 void put_names(FILE* f, const node_table& t, const pair& p) {
   const std::string& a = t.prot[p.i].name;
   const std::string& b = t.prot[p.j].name;
@@ -39,8 +40,6 @@ void put_names(FILE* f, const node_table& t, const pair& p) {
   std::fwrite(b.data(), 1, b.size(), f);
 }
 
-// A domain name with a tab written as "\t" and a backslash as "\\", so that
-// the columns of the file always hold.
 void put_escaped(FILE* f, const std::string& name) {
   for (char c : name) {
     if (c == '\t' || c == '\\') std::fputc('\\', f);
@@ -48,7 +47,11 @@ void put_escaped(FILE* f, const std::string& name) {
   }
 }
 
-}  // namespace
+void put_domains(FILE* f, const node_table& t, const pair& dp) {
+  put_escaped(f, t.dom[dp.i].name);
+  std::fputc('\t', f);
+  put_escaped(f, t.dom[dp.j].name);
+}
 
 void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
   for (pair& tp : test.item)
@@ -108,13 +111,6 @@ std::vector<int> observed_pairs(const pair_set& dint, const lp_rows& rows) {
   std::vector<int> observed(dint.item.size(), 0);
   for (int d : rows.term) ++observed[d];
   return observed;
-}
-
-// The two names of a domain pair, escaped, tab-separated.
-void put_domains(FILE* f, const node_table& t, const pair& dp) {
-  put_escaped(f, t.dom[dp.i].name);
-  std::fputc('\t', f);
-  put_escaped(f, t.dom[dp.j].name);
 }
 
 }  // namespace
@@ -179,9 +175,9 @@ std::vector<char> mark_known(const node_table& t, const pair_set& dint, const kn
 }
 
 void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
-               const std::vector<double>& low, const std::vector<double>& high) {
+               const std::vector<double>& low, const std::vector<double>& high, const graded* g) {
   struct row {
-    const char* set;
+    std::string set;
     long pairs = 0, known = 0;
   };
   std::vector<row> rows{{"candidates"}, {"returned"}};
@@ -194,10 +190,23 @@ void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
     range_class c = class_of(low[k], high[k]);
     if (c != range_class::excluded) count(rows[c == range_class::firm ? 2 : 3]);
   }
+  if (g) {
+    // The first domain pairs of the graded ranking and of the support's.
+    for (const char* name : {"graded", "support", "credit"}) {
+      const std::vector<size_t> order = name[0] == 'g'   ? graded_order(*g)
+                                        : name[0] == 's' ? support_order(*g)
+                                                         : credit_order(*g);
+      for (size_t depth : {250, 500, 1000, 2000, 4000}) {
+        row& r = rows.emplace_back(row{std::string(name) + "_top" + std::to_string(depth)});
+        for (size_t x = 0; x < std::min(depth, order.size()); ++x)
+          ++r.pairs, r.known += known[order[x]];
+      }
+    }
+  }
   std::fputs("#set\tpairs\tknown\tshare\tenrichment\n", f);
   const double base = rows[0].pairs ? static_cast<double>(rows[0].known) / rows[0].pairs : 0.0;
   for (const row& r : rows) {
-    std::fprintf(f, "%s\t%ld\t%ld", r.set, r.pairs, r.known);
+    std::fprintf(f, "%s\t%ld\t%ld", r.set.c_str(), r.pairs, r.known);
     if (r.pairs == 0) {
       std::fputs("\tNA\tNA\n", f);
       continue;
@@ -219,50 +228,80 @@ void out_scores(FILE* f, const node_table& t, const pair_set& test) {
   }
 }
 
-cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const std::vector<double>& scores,
-                        const std::vector<char>& classes) {
-  cv_summary s;
-  for (size_t k = 0; k < pairs.size(); ++k) {
-    if (!classes.empty() && classes[k] == static_cast<char>(pair_class::firm)) {
-      ++s.firm_predicted;
-      s.firm_true += pairs[k].positive;
-    }
-    bool predicted = scores[k] >= 1.0, evidence = predicted && !pairs[k].no_domain;
-    (pairs[k].positive ? s.positives : s.negatives) += 1;
-    s.predicted += predicted;
-    s.evidence_predicted += evidence;
-    s.true_predicted += predicted && pairs[k].positive;
-    s.evidence_true += evidence && pairs[k].positive;
-  }
-  // The share of positive-negative pairs in which the positive scores
-  // higher, ties counted half: each run of equal scores, in increasing
-  // order, beats every negative below it.
-  std::vector<size_t> order(pairs.size());
-  std::iota(order.begin(), order.end(), 0);
+namespace {
+
+// The share of positive-negative pairs in which the positive scores higher,
+// ties counted half, over the pairs with domains on both sides when
+// `domains`; NaN without both kinds. Each run of equal scores, in
+// increasing order, beats every negative below it.
+double roc_area(const std::vector<cv_pair>& pairs, const std::vector<double>& scores,
+                bool domains) {
+  std::vector<size_t> order;
+  for (size_t k = 0; k < pairs.size(); ++k)
+    if (!domains || !pairs[k].no_domain) order.push_back(k);
   std::sort(order.begin(), order.end(), [&](size_t x, size_t y) { return scores[x] < scores[y]; });
   double wins = 0.0;
-  long below = 0;
+  long below = 0, positives = 0;
   for (size_t a = 0, b = 0; a < order.size(); a = b) {
     long pos = 0, neg = 0;
     for (b = a; b < order.size() && scores[order[b]] == scores[order[a]]; ++b)
       (pairs[order[b]].positive ? pos : neg) += 1;
     wins += pos * (below + 0.5 * neg);
     below += neg;
+    positives += pos;
   }
-  s.auc = s.positives > 0 && s.negatives > 0
-              ? wins / (static_cast<double>(s.positives) * static_cast<double>(s.negatives))
-              : NAN;
+  return positives > 0 && below > 0
+             ? wins / (static_cast<double>(positives) * static_cast<double>(below))
+             : NAN;
+}
+
+}  // namespace
+
+cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const cv_scores& sc) {
+  cv_summary s;
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    if (!sc.cls.empty() && sc.cls[k] == static_cast<char>(pair_class::firm)) {
+      ++s.firm_predicted;
+      s.firm_true += pairs[k].positive;
+    }
+    bool predicted = sc.score[k] >= 1.0, evidence = predicted && !pairs[k].no_domain;
+    (pairs[k].positive ? s.positives : s.negatives) += 1;
+    s.predicted += predicted;
+    s.evidence_predicted += evidence;
+    s.true_predicted += predicted && pairs[k].positive;
+    s.evidence_true += evidence && pairs[k].positive;
+  }
+  s.auc = roc_area(pairs, sc.score, false);
+  if (!sc.graded.empty()) {
+    s.evidence_auc = roc_area(pairs, sc.score, true);
+    s.graded_auc = roc_area(pairs, sc.graded, true);
+    s.credit_auc = roc_area(pairs, sc.credit, true);
+    s.support_auc = roc_area(pairs, sc.support, true);
+  }
   return s;
 }
 
-void out_cv_start(FILE* f, bool ranges) {
-  std::fputs(ranges ? "#fold\tprotein_a\tprotein_b\tlabel\tscore\tbasis\tclass\n"
-                    : "#fold\tprotein_a\tprotein_b\tlabel\tscore\tbasis\n",
-             f);
+void out_cv_start(FILE* f, cv_columns c) {
+  std::fputs("#fold\tprotein_a\tprotein_b\tlabel\tscore\tbasis", f);
+  if (c.ranges) std::fputs("\tclass", f);
+  if (c.baselines) std::fputs("\tgraded\tcredit\tsupport", f);
+  std::fputc('\n', f);
 }
 
-void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs,
-            std::span<const double> scores, std::span<const char> classes) {
+namespace {
+
+// A value as "%g", or "NA" when it is not a number.
+void put_value(FILE* f, double v) {
+  if (std::isnan(v))
+    std::fputs("\tNA", f);
+  else
+    std::fprintf(f, "\t%g", v);
+}
+
+}  // namespace
+
+void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs, const cv_scores& s,
+            size_t from) {
   // A cross-validation writes millions of these lines, nearly all with a
   // score of 0 or 1: those go out without printf, which took a seventh of
   // the CPU time of the process that writes them and 5% of a
@@ -270,7 +309,7 @@ void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs,
   char num[32];
   for (size_t k = 0; k < pairs.size(); ++k) {
     const cv_pair& p = pairs[k];
-    const double v = scores[k];
+    const double v = s.score[from + k];
     char* end = std::to_chars(num, num + sizeof num, p.fold).ptr;
     std::fwrite(num, 1, static_cast<size_t>(end - num), f);
     std::fputc('\t', f);
@@ -281,21 +320,27 @@ void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs,
     else
       std::fprintf(f, "%g", v);
     std::fputs(p.no_domain ? "\tno-domain" : "\tdomains", f);
-    if (!classes.empty()) {
+    if (!s.cls.empty()) {
       std::fputc('\t', f);
-      std::fputs(class_name(static_cast<pair_class>(classes[k])), f);
+      std::fputs(class_name(static_cast<pair_class>(s.cls[from + k])), f);
+    }
+    if (!s.graded.empty()) {
+      put_value(f, s.graded[from + k]);
+      put_value(f, s.credit[from + k]);
+      put_value(f, s.support[from + k]);
     }
     std::fputc('\n', f);
   }
 }
 
-void out_cv_header(FILE* f, bool ranges) {
+void out_cv_header(FILE* f, cv_columns c) {
   std::fputs(
       "#fraction\tpositives\tnegatives\tpredicted\ttrue_predicted\trecall\tprecision\tauc\t"
       "evidence_predicted\tevidence_recall\tevidence_precision",
       f);
-  std::fputs(ranges ? "\tfirm_predicted\tfirm_true_predicted\tfirm_recall\tfirm_precision\n" : "\n",
-             f);
+  if (c.ranges) std::fputs("\tfirm_predicted\tfirm_true_predicted\tfirm_recall\tfirm_precision", f);
+  if (c.baselines) std::fputs("\tevidence_auc\tgraded_auc\tcredit_auc\tsupport_auc", f);
+  std::fputc('\n', f);
 }
 
 namespace {
@@ -310,7 +355,7 @@ void put_ratio(FILE* f, double num, double den) {
 
 }  // namespace
 
-void out_cv_line(FILE* f, float frac, const cv_summary& s, bool ranges) {
+void out_cv_line(FILE* f, float frac, const cv_summary& s, cv_columns c) {
   std::fprintf(f, "%s\t%ld\t%ld\t%ld\t%ld", format_f(frac).c_str(), s.positives, s.negatives,
                s.predicted, s.true_predicted);
   put_ratio(f, s.true_predicted, s.positives);
@@ -319,11 +364,14 @@ void out_cv_line(FILE* f, float frac, const cv_summary& s, bool ranges) {
   std::fprintf(f, "\t%ld", s.evidence_predicted);
   put_ratio(f, s.evidence_true, s.positives);
   put_ratio(f, s.evidence_true, s.evidence_predicted);
-  if (ranges) {
+  if (c.ranges) {
     std::fprintf(f, "\t%ld\t%ld", s.firm_predicted, s.firm_true);
     put_ratio(f, s.firm_true, s.positives);
     put_ratio(f, s.firm_true, s.firm_predicted);
   }
+  if (c.baselines)
+    for (double auc : {s.evidence_auc, s.graded_auc, s.credit_auc, s.support_auc})
+      put_ratio(f, auc, std::isnan(auc) ? 0.0 : 1.0);
   std::fputc('\n', f);
 }
 

@@ -3,13 +3,18 @@
 // pair's score.
 #pragma once
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <span>
+#include <vector>
 
 #include "lp/lp.h"
 #include "model/model.h"
 
 namespace domlp {
+
+struct graded;
 
 // Scores every test pair whose two proteins have domains.
 void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test);
@@ -31,6 +36,22 @@ struct cv_pair {
   bool no_domain;  // a protein without domains in its fold: predicted by rule
 };
 
+// The scores of the pairs that a cross-validation scores, for one
+// fraction: their scores, with ranges their classes (pair_class values),
+// with baselines their graded scores and the two counts that it is measured
+// against (NaN for a pair with a domain-less protein). What is not asked
+// for is empty.
+struct cv_scores {
+  std::vector<double> score;
+  std::vector<char> cls;
+  std::vector<double> graded, credit, support;
+};
+// Which columns a cross-validation's files have.
+struct cv_columns {
+  bool ranges = false;
+  bool baselines = false;
+};
+
 // What a cross-validation measures for one fraction; the evidence counts
 // leave out the pairs predicted by rule.
 struct cv_summary {
@@ -44,20 +65,22 @@ struct cv_summary {
   // With ranges: the pairs that every optimal solution predicts.
   long firm_predicted = 0;
   long firm_true = 0;
+  // With baselines, the ROC areas over the pairs whose proteins have
+  // domains: of the score, the graded score, the credit split and the
+  // support.
+  double evidence_auc = NAN, graded_auc = NAN, credit_auc = NAN, support_auc = NAN;
 };
-// `classes` (pair_class values) is empty without ranges.
-cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const std::vector<double>& scores,
-                        const std::vector<char>& classes);
+cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const cv_scores& s);
 
-// The scored pairs with their labels, scores, bases and, with ranges, their
-// classes, after the column names: out_cv_start, then out_cv for each fold
-// in turn. `classes` is empty without ranges.
-void out_cv_start(FILE* f, bool ranges);
-void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs,
-            std::span<const double> scores, std::span<const char> classes);
+// The scored pairs with their labels, scores, bases and, with ranges and
+// baselines, what these add, after the column names: out_cv_start, then
+// out_cv for each fold in turn, whose pairs' scores begin at `from`.
+void out_cv_start(FILE* f, cv_columns c);
+void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs, const cv_scores& s,
+            size_t from);
 // The table of the fractions' measures: its header, and a fraction's line.
-void out_cv_header(FILE* f, bool ranges);
-void out_cv_line(FILE* f, float frac, const cv_summary& s, bool ranges);
+void out_cv_header(FILE* f, cv_columns c);
+void out_cv_line(FILE* f, float frac, const cv_summary& s, cv_columns c);
 
 // The bounds of every test pair's score over all optimal solutions: the
 // same capped sum as its score, of the domain pairs' lowest values and of
@@ -85,9 +108,57 @@ void out_pranges(FILE* f, const node_table& t, const pair_set& test, const std::
 // Which domain pairs the reference list names.
 std::vector<char> mark_known(const node_table& t, const pair_set& dint, const known_pairs& k);
 // How many of the candidates, of the returned pairs (valued above 0) and,
-// with ranges (`low` not empty), of the firm and tied ones are known.
+// with ranges (`low` not empty), of the firm and tied ones are known; with
+// the graded confidence `g`, of the first 250, 500, 1 000, 2 000 and 4 000
+// domain pairs by confidence, by observed pairs and by credit.
 void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
-               const std::vector<double>& low, const std::vector<double>& high);
+               const std::vector<double>& low, const std::vector<double>& high,
+               const graded* g = nullptr);
+
+// The graded confidence of the candidate domain pairs, from the observed
+// pairs alone (see graded.cpp), by domain pair: the observed pairs that form
+// it (O), the sum of k_p k_q over the protein pairs {p, q} able to form it
+// (2 L E, L the rows, k_p the rows of protein p), and those pairs' number N.
+// Also the credit split that it is measured against: each observed pair
+// gives one unit of credit, split equally over its domain pairs.
+struct graded {
+  std::vector<int64_t> observed, chance, pairs;
+  int64_t rows2 = 0;  // 2 L
+  std::vector<double> credit;
+};
+graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint,
+                  const lp_rows& rows);
+// A domain pair's confidence (O + 1) / (E + 1), its expected observed pairs
+// E, and its rate E / N times its confidence.
+double confidence(const graded& g, size_t d);
+double expected(const graded& g, size_t d);
+double rate(const graded& g, size_t d);
+// The domain pairs by confidence, largest first (compared exactly), then by
+// observed pairs; by observed pairs alone; and by credit. Equals keep the
+// order in which the pairs were first formed.
+std::vector<size_t> graded_order(const graded& g);
+std::vector<size_t> support_order(const graded& g);
+std::vector<size_t> credit_order(const graded& g);
+// Each test pair's graded score: the highest rate of the domain pairs it
+// can form; 0 when it forms none, NaN when a protein has no domain.
+void calc_graded_test(const node_table& t, const pair_set& dint, const graded& g,
+                      const pair_set& test, std::vector<double>& score);
+// The counts that the graded score must beat, for each test pair (NaN when
+// a protein has no domain): the credit split, the sum over the domain pairs
+// it can form of their observed pairs' credit, each observed pair giving
+// one unit split equally over its domain pairs; and the support, the most
+// observed pairs that form one of its domain pairs.
+void calc_baselines(const node_table& t, const pair_set& dint, const graded& g,
+                    const pair_set& test, std::vector<double>& credit,
+                    std::vector<double>& support);
+// Every candidate domain pair by confidence, with its observed and expected
+// pairs, its rate and, with a reference list, whether it is known.
+void out_dgraded(FILE* f, const node_table& t, const pair_set& dint, const graded& g,
+                 const std::vector<char>& known);
+// Every test pair with its score and basis, as in the .scores file, and
+// its graded score ("NA" when a protein has no domain).
+void out_pgraded(FILE* f, const node_table& t, const pair_set& test,
+                 const std::vector<double>& score);
 
 // Whether test pair `p` cannot be scored: a protein has no domain.
 inline bool no_domain(const node_table& t, const pair& p) {
