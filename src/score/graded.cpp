@@ -191,15 +191,15 @@ void out_dgraded(FILE* f, const node_table& t, const pair_set& dint, const grade
 
 void out_pgraded(FILE* f, const node_table& t, const pair_set& test,
                  const std::vector<double>& score) {
-  std::fputs("#protein_a\tprotein_b\tscore\tbasis\tgraded\n", f);
+  std::fputs("#protein_a\tprotein_b\tgraded\tbasis\n", f);
   for (size_t x = 0; x < test.item.size(); ++x) {
     const pair& tp = test.item[x];
     put_names(f, t, tp);
-    std::fprintf(f, "\t%g\t%s\t", tp.prob, no_domain(t, tp) ? "no-domain" : "domains");
     if (std::isnan(score[x]))
-      std::fputs("NA\n", f);
+      std::fputs("\tNA", f);
     else
-      std::fprintf(f, "%g\n", score[x]);
+      std::fprintf(f, "\t%g", score[x]);
+    std::fputs(no_domain(t, tp) ? "\tno-domain\n" : "\tdomains\n", f);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <numeric>
 #include <tuple>
 
@@ -273,10 +274,21 @@ cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const cv_scores& sc) 
   }
   s.auc = roc_area(pairs, sc.score, false);
   if (!sc.graded.empty()) {
-    s.evidence_auc = roc_area(pairs, sc.score, true);
-    s.graded_auc = roc_area(pairs, sc.graded, true);
-    s.credit_auc = roc_area(pairs, sc.credit, true);
-    s.support_auc = roc_area(pairs, sc.support, true);
+    // Of the scores as the .cv file writes them, so that the areas can be
+    // found again from the file: a sum of credit may differ in its last
+    // bits from an equal one summed in another order.
+    auto as_written = [](std::vector<double> v) {
+      char text[32];
+      for (double& x : v) {
+        std::snprintf(text, sizeof text, "%g", x);
+        x = std::strtod(text, nullptr);
+      }
+      return v;
+    };
+    s.evidence_auc = roc_area(pairs, as_written(sc.score), true);
+    s.graded_auc = roc_area(pairs, as_written(sc.graded), true);
+    s.credit_auc = roc_area(pairs, as_written(sc.credit), true);
+    s.support_auc = roc_area(pairs, as_written(sc.support), true);
   }
   return s;
 }

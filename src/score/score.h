@@ -66,8 +66,8 @@ struct cv_summary {
   long firm_predicted = 0;
   long firm_true = 0;
   // With baselines, the ROC areas over the pairs whose proteins have
-  // domains: of the score, the graded score, the credit split and the
-  // support.
+  // domains, of the values as "%g" writes them: of the score, the graded
+  // score, the credit split and the support.
   double evidence_auc = NAN, graded_auc = NAN, credit_auc = NAN, support_auc = NAN;
 };
 cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const cv_scores& s);
@@ -155,8 +155,8 @@ void calc_baselines(const node_table& t, const pair_set& dint, const graded& g,
 // pairs, its rate and, with a reference list, whether it is known.
 void out_dgraded(FILE* f, const node_table& t, const pair_set& dint, const graded& g,
                  const std::vector<char>& known);
-// Every test pair with its score and basis, as in the .scores file, and
-// its graded score ("NA" when a protein has no domain).
+// Every test pair with its graded score ("NA" when a protein has no
+// domain) and its basis, as in the .scores file.
 void out_pgraded(FILE* f, const node_table& t, const pair_set& test,
                  const std::vector<double>& score);
 
