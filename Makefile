@@ -54,9 +54,11 @@ bench-build: setup
 bench: bench-build
 	bench/run build-bench
 
-# A fraction list and a cross-validation on M, one solve at a time and two at once.
+# A fraction list and a cross-validation on M, one solve at a time and two at
+# once; then a cross-validation of one fraction.
 bench-parallel: bench-build
 	bench/parallel build-bench M
+	bench/parallel build-bench M --modes cv --fractions 0.1
 
 # L's whole run with its observed pairs as gzip-compressed PSI-MITAB (and its
 # domain table as a Pfam regions table) against the counted files.
