@@ -10,7 +10,7 @@ PREFIX    ?= /usr/local
 # Data sets of `make bench-solve` (default: M L).
 SIZES     ?=
 
-.PHONY: all setup example test fuzz fuzz-build bench bench-build bench-formats bench-parallel bench-solve bench-hub bench-ranges \
+.PHONY: all setup example test fuzz fuzz-build bench bench-build bench-formats bench-parallel bench-solve bench-hub bench-ranges bench-graded \
   install package package-test clean
 
 all:
@@ -69,6 +69,12 @@ bench-formats: bench-build
 # or on the sets named by SIZES (S, M, L).
 bench-solve: bench-build
 	bench/solve build-bench $(SIZES)
+
+# The graded confidence against counts of the evidence on real interactomes:
+# make bench-graded INTERACTOMES=DIR, DIR holding the sets (see bench/graded).
+bench-graded: bench-build
+	@test -n "$(INTERACTOMES)" || { echo "usage: make bench-graded INTERACTOMES=DIR"; exit 2; }
+	bench/graded build-bench $(INTERACTOMES)
 
 # Whole runs with --solver clp --ranges on M and L at fractions 0, 0.1, 0.3.
 bench-ranges: bench-build
