@@ -28,10 +28,16 @@ namespace {
 // each once however often the domains are listed (and (a, b) and (b, a)
 // are one pair when both proteins carry both), into `out`.
 void candidates(const node_table& t, const pair_set& dint, int a, int b, std::vector<int>& out) {
+  // Domain lists are non-decreasing: repeats stand together.
+  const std::vector<int>& ma = t.prot[a].member;
+  const std::vector<int>& mb = t.prot[b].member;
   out.clear();
-  for (int da : t.prot[a].member)
-    for (int db : t.prot[b].member)
-      if (int k = find_pair(dint, da, db); k >= 0) out.push_back(k);
+  for (size_t x = 0; x < ma.size(); ++x) {
+    if (x > 0 && ma[x] == ma[x - 1]) continue;
+    for (size_t y = 0; y < mb.size(); ++y)
+      if (y == 0 || mb[y] != mb[y - 1])
+        if (int k = find_pair(dint, ma[x], mb[y]); k >= 0) out.push_back(k);
+  }
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
 }

@@ -42,9 +42,14 @@ void put_names(FILE* f, const node_table& t, const pair& p) {
 }
 
 void put_escaped(FILE* f, const std::string& name) {
-  for (char c : name) {
-    if (c == '\t' || c == '\\') std::fputc('\\', f);
-    std::fputc(c == '\t' ? 't' : c, f);
+  // Written a run of plain bytes at a time: a byte at a time took a tenth
+  // of a run on a million observed pairs with --graded.
+  for (size_t at = 0; at < name.size();) {
+    const size_t end = std::min(name.find_first_of("\t\\", at), name.size());
+    std::fwrite(name.data() + at, 1, end - at, f);
+    if (end == name.size()) break;
+    std::fputs(name[end] == '\t' ? "\\t" : "\\\\", f);
+    at = end + 1;
   }
 }
 
