@@ -117,34 +117,36 @@ double rate(const graded& g, size_t d) {
          (static_cast<double>(g.pairs[d]) * static_cast<double>(g.chance[d] + g.rows2));
 }
 
-std::vector<size_t> graded_order(const graded& g) {
-  std::vector<size_t> order(g.observed.size());
+namespace {
+
+// The indices 0 .. n - 1 sorted by `before`, equals in their order.
+template <class Before>
+std::vector<size_t> ranked(size_t n, Before before) {
+  std::vector<size_t> order(n);
   std::iota(order.begin(), order.end(), 0);
-  // Confidences compared exactly, as fractions of integers: many are equal.
-  using wide = unsigned __int128;
-  auto before = [&](size_t x, size_t y) {
-    const wide cx = static_cast<wide>(g.observed[x] + 1) * static_cast<wide>(g.chance[y] + g.rows2);
-    const wide cy = static_cast<wide>(g.observed[y] + 1) * static_cast<wide>(g.chance[x] + g.rows2);
-    return cx != cy ? cx > cy : g.observed[x] > g.observed[y];
-  };
   std::stable_sort(order.begin(), order.end(), before);
   return order;
 }
 
+}  // namespace
+
+std::vector<size_t> graded_order(const graded& g) {
+  // Confidences compared exactly, as fractions of integers: many are equal.
+  using wide = unsigned __int128;
+  return ranked(g.observed.size(), [&](size_t x, size_t y) {
+    const wide cx = static_cast<wide>(g.observed[x] + 1) * static_cast<wide>(g.chance[y] + g.rows2);
+    const wide cy = static_cast<wide>(g.observed[y] + 1) * static_cast<wide>(g.chance[x] + g.rows2);
+    return cx != cy ? cx > cy : g.observed[x] > g.observed[y];
+  });
+}
+
 std::vector<size_t> support_order(const graded& g) {
-  std::vector<size_t> order(g.observed.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t x, size_t y) { return g.observed[x] > g.observed[y]; });
-  return order;
+  return ranked(g.observed.size(),
+                [&](size_t x, size_t y) { return g.observed[x] > g.observed[y]; });
 }
 
 std::vector<size_t> credit_order(const graded& g) {
-  std::vector<size_t> order(g.credit.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t x, size_t y) { return g.credit[x] > g.credit[y]; });
-  return order;
+  return ranked(g.credit.size(), [&](size_t x, size_t y) { return g.credit[x] > g.credit[y]; });
 }
 
 void calc_graded_test(const node_table& t, const pair_set& dint, const graded& g,
