@@ -314,13 +314,13 @@ int cross_validate(const options& o) {
         return solve_fold(o, fold + 1, o.fracs[x], r.t, r.obs, r.test, r.dint, r.rows, out);
       };
       auto done = [&, x, fold, offset, start, n, line](int status, const double* out) {
-        // Folds end in order: each appends its block of scores, or NaNs
-        // when the solve failed.
+        // Folds end in order: each appends its block of scores, or zeros,
+        // never used, when the solve failed.
         cv_scores& s = scores[x];
         optima[x] = out ? format_g(out[n]) : "none";
         std::vector<double> none;
         if (!out) {
-          none.assign(fold_values(o, n), NAN);
+          none.assign(fold_values(o, n), 0.0);
           out = none.data();
           failed[x] = true;
           if (status > 1 && !interrupted())
