@@ -19,7 +19,7 @@ namespace domlp {
 
 namespace {
 
-constexpr const char* kVersion = "domlp 1.2.0";
+constexpr const char* kVersion = "domlp 1.3.0";
 constexpr const char* kSpaces = " \t\n\r\f\v";
 
 void usage(FILE* out) {
