@@ -149,18 +149,28 @@ std::vector<size_t> credit_order(const graded& g) {
   return ranked(g.credit.size(), [&](size_t x, size_t y) { return g.credit[x] > g.credit[y]; });
 }
 
+namespace {
+
+// Calls f(x, candidates) for each test pair x whose proteins have domains.
+template <class F>
+void each_scored(const node_table& t, const pair_set& dint, const pair_set& test, F f) {
+  std::vector<int> cand;
+  for (size_t x = 0; x < test.item.size(); ++x) {
+    if (no_domain(t, test.item[x])) continue;
+    candidates(t, dint, test.item[x].i, test.item[x].j, cand);
+    f(x, cand);
+  }
+}
+
+}  // namespace
+
 void calc_graded_test(const node_table& t, const pair_set& dint, const graded& g,
                       const pair_set& test, std::vector<double>& score) {
   score.assign(test.item.size(), NAN);
-  std::vector<int> cand;
-  for (size_t x = 0; x < test.item.size(); ++x) {
-    const pair& tp = test.item[x];
-    if (no_domain(t, tp)) continue;
-    candidates(t, dint, tp.i, tp.j, cand);
-    double best = 0.0;
-    for (int d : cand) best = std::max(best, rate(g, d));
-    score[x] = best;
-  }
+  each_scored(t, dint, test, [&](size_t x, const std::vector<int>& cand) {
+    score[x] = 0.0;
+    for (int d : cand) score[x] = std::max(score[x], rate(g, d));
+  });
 }
 
 void calc_baselines(const node_table& t, const pair_set& dint, const graded& g,
@@ -168,11 +178,7 @@ void calc_baselines(const node_table& t, const pair_set& dint, const graded& g,
                     std::vector<double>& support) {
   credit.assign(test.item.size(), NAN);
   support.assign(test.item.size(), NAN);
-  std::vector<int> cand;
-  for (size_t x = 0; x < test.item.size(); ++x) {
-    const pair& tp = test.item[x];
-    if (no_domain(t, tp)) continue;
-    candidates(t, dint, tp.i, tp.j, cand);
+  each_scored(t, dint, test, [&](size_t x, const std::vector<int>& cand) {
     double sum = 0.0;
     int64_t most = 0;
     for (int d : cand) {
@@ -181,7 +187,7 @@ void calc_baselines(const node_table& t, const pair_set& dint, const graded& g,
     }
     credit[x] = sum;
     support[x] = static_cast<double>(most);
-  }
+  });
 }
 
 void out_dgraded(FILE* f, const node_table& t, const pair_set& dint, const graded& g,
