@@ -12,9 +12,8 @@
 #include <random>
 #include <span>
 
-#include "driver.h"
 #include "io/io.h"
-#include "score/score.h"
+#include "steps.h"
 
 namespace domlp {
 
@@ -94,96 +93,6 @@ int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937
   return 0;
 }
 
-// The values that a fold's solve of a fraction hands back, in this order:
-// the test pairs' scores, the optimum, with ranges the test pairs' classes,
-// and with baselines their graded scores, credit and support.
-size_t fold_values(const options& o, size_t n) {
-  return n * (1 + o.ranges + (o.baselines ? 3 : 0)) + 1;
-}
-
-// One fraction of one fold, in a child process: the ordinary run's solve and
-// scores, without its files; glpsol's LP file and report are temporary.
-// Hands back what fold_values says.
-int solve_fold(const options& o, int fold, float frac, const node_table& t, const pair_set& obs,
-               pair_set& test, pair_set& dint, lp_rows& rows, double* out) {
-  rows.bound = lp_bound(rows.obs_pos.size(), frac);
-  output_file lp;
-  if (o.solver == "glpsol" && dint.nobs > 0) {
-    std::string name = derived_name(o.obs_stem, frac, "lp");
-    if (!lp.open(name)) return write_failed(name, errno);
-    write_lp(lp.stream(), rows, obs, dint);
-    if (!lp.close()) return write_failed(name, errno);
-  }
-  if (find_values(o, rows, obs, dint, lp.temp_name(), derived_name(o.obs_stem, frac, "out"),
-                  true)) {
-    std::fprintf(stderr, "fold %d of %d: no values for fraction %s\n", fold, o.folds,
-                 format_f(frac).c_str());
-    return 1;
-  }
-  check_interrupt();
-  calc_prob_test(t, dint, test);
-  const size_t n = test.item.size();
-  for (size_t k = 0; k < n; ++k) out[k] = test.item[k].prob;
-  out[n] = optimum(dint);
-  out += n + 1;
-  if (o.ranges) {
-    std::vector<double> low, high, test_low, test_high;
-    if (find_ranges(rows, dint.item.size(), low, high)) {
-      std::fprintf(stderr, "fold %d of %d: no ranges for fraction %s\n", fold, o.folds,
-                   format_f(frac).c_str());
-      return 1;
-    }
-    calc_range_test(t, dint, low, high, test, test_low, test_high);
-    for (size_t k = 0; k < n; ++k)
-      out[k] = static_cast<double>(classify(no_domain(t, test.item[k]), test_low[k], test_high[k]));
-    out += n;
-  }
-  if (o.baselines) {
-    const graded g = grade_dint(t, obs, dint, rows);
-    std::vector<double> score, credit, support;
-    calc_graded_test(t, dint, g, test, score);
-    calc_baselines(t, dint, g, test, credit, support);
-    for (const std::vector<double>* v : {&score, &credit, &support})
-      out = std::copy(v->begin(), v->end(), out);
-  }
-  return 0;
-}
-
-// The .cv file of every fraction and the table of their measures, created
-// before the first fold, so that each fold's pairs are written while the
-// later solves run.
-int open_cv(const options& o, std::vector<output_file>& files) {
-  std::vector<std::string> names;
-  for (float frac : o.fracs) names.push_back(derived_name(o.obs_stem, frac, "cv"));
-  names.push_back(o.obs_stem + ".cv.tsv");
-  if (open_together(names, files)) return 1;
-  for (size_t x = 0; x < o.fracs.size(); ++x)
-    out_cv_start(files[x].stream(), {o.ranges, o.baselines});
-  return 0;
-}
-
-// The .cv files of the fractions that have values and the table of their
-// measures, renamed into place together; the table goes to standard output
-// too.
-int finish_cv(const options& o, const std::vector<cv_summary>& summary,
-              const std::vector<bool>& failed, std::vector<output_file>& files) {
-  std::vector<std::pair<float, cv_summary>> table;
-  for (size_t x = 0; x < o.fracs.size(); ++x) {
-    if (failed[x])
-      files[x].discard();
-    else
-      table.emplace_back(o.fracs[x], summary[x]);
-  }
-  auto put_table = [&](FILE* f) {
-    out_cv_header(f, {o.ranges, o.baselines});
-    for (const auto& [frac, s] : table) out_cv_line(f, frac, s, {o.ranges, o.baselines});
-  };
-  put_table(files.back().stream());
-  if (commit_together(files)) return 1;
-  put_table(stdout);
-  return 0;
-}
-
 double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -197,16 +106,9 @@ std::vector<pair> fold_tests(const folds& f, int fold) {
   return test;
 }
 
-// A fold as an ordinary run: its tables, program and test pairs.
-struct fold_run {
-  node_table t;
-  pair_set obs, test, dint;
-  lp_rows rows;
-};
-
 // Builds fold `fold` from the pairs in memory.
-fold_run build_fold(const node_table& full, const pair_set& obs, const folds& f, int fold) {
-  fold_run r;
+run_tables build_fold(const node_table& full, const pair_set& obs, const folds& f, int fold) {
+  run_tables r;
   std::vector<pair> train;
   train.reserve(obs.item.size());
   for (size_t k = 0; k < obs.item.size(); ++k)
@@ -245,119 +147,201 @@ std::string optima_clause(const std::vector<std::string>& optima) {
   return s;
 }
 
-}  // namespace
-
-int cross_validate(const options& o) {
+// A cross-validation under way: the tables read, the folds, the pairs
+// scored so far and, by fraction, their scores, measures and files.
+struct cv_state {
   node_table full;
-  pair_set obs, none, unused;
-  if (readdata(full, obs, none, unused, o.obs_file, o.dom_file, "", o.in, false)) return 1;
+  pair_set obs;
   folds f;
+  cv_columns cols;
+  std::vector<cv_pair> pairs;
+  std::vector<cv_scores> scores;
+  std::vector<cv_summary> summary;
+  std::vector<bool> failed;
+  output_group files;  // each fraction's .cv file, then the table of measures
+  // The optimum of each fraction in the fold whose solves are being
+  // reported: they are reported in order, fold after fold.
+  std::vector<std::string> optima;
+};
+
+// Reads the observed pairs, cuts the folds, draws the negatives and makes
+// room for every fraction's scores. Returns 0, or 1 after printing why.
+int set_up(const options& o, cv_state& s) {
+  pair_set none, unused;
+  if (readdata(s.full, s.obs, none, unused, o.obs_file, o.dom_file, "", o.in, false)) return 1;
   std::mt19937_64 g(o.seed);
-  if (cut_folds(o, obs, f, g)) return 1;
-  if (draw_negatives(o, full, f, g)) return 1;
+  if (cut_folds(o, s.obs, s.f, g)) return 1;
+  if (draw_negatives(o, s.full, s.f, g)) return 1;
   if (flush_stdout()) return 1;
   // The first fold's program: a row for each training line whose proteins
   // have domains, and the budget row.
   size_t rows = 1;
-  for (size_t k = 0; k < obs.item.size(); ++k)
-    rows += f.line_fold[k] != 0 && !no_domain(full, obs.item[k]);
+  for (size_t k = 0; k < s.obs.item.size(); ++k)
+    rows += s.f.line_fold[k] != 0 && !no_domain(s.full, s.obs.item[k]);
   hint_solver(o, rows);
 
-  size_t nfrac = o.fracs.size(), total = 0;
-  for (size_t fold = 0; fold < f.members.size(); ++fold)
-    total += f.members[fold].size() + f.negatives[fold].size();
+  const size_t nfrac = o.fracs.size();
+  size_t total = 0;
+  for (size_t fold = 0; fold < s.f.members.size(); ++fold)
+    total += s.f.members[fold].size() + s.f.negatives[fold].size();
   // What this process frees goes back to the system before the memory that
   // grows while solves run is taken: reused, the pages would still be
-  // shared with the running solves, and each first write would copy one (on
-  // some virtual machines at a high cost). With two jobs a five-fold
-  // cross-validation of the generated M set took about 6% less time.
+  // shared with the running solves, and each first write would copy one.
   malloc_trim(0);
-  std::vector<cv_pair> pairs;
-  pairs.reserve(total);
-  std::vector<cv_scores> scores(nfrac);
-  for (cv_scores& s : scores) {
-    s.score.reserve(total);
-    if (o.ranges) s.cls.reserve(total);
-    if (o.baselines)
-      for (std::vector<double>* v : {&s.graded, &s.credit, &s.support}) v->reserve(total);
+  s.cols = {o.ranges, o.baselines};
+  s.pairs.reserve(total);
+  s.scores.resize(nfrac);
+  for (cv_scores& c : s.scores) {
+    c.score.reserve(total);
+    if (s.cols.ranges) c.cls.reserve(total);
+    if (s.cols.baselines)
+      for (std::vector<double>* v : {&c.graded, &c.credit, &c.support}) v->reserve(total);
   }
-  std::vector<cv_summary> summary(nfrac);
-  std::vector<bool> failed(nfrac);
-  std::vector<output_file> files;
-  if (open_cv(o, files)) return 1;
-  // The optimum of each fraction in the fold whose solves are being
-  // reported: they are reported in order, fold after fold.
-  std::vector<std::string> optima(nfrac);
-  job_pool pool(o.jobs);
-  for (int fold = 0; fold < o.folds; ++fold) {
-    // A fold's tables are built once for all its solves: here when it has
-    // several, whose processes share them, otherwise in the process of its
-    // one solve, so that the folds are built on every core at once. On the
-    // generated set of a hundred thousand observed pairs, a five-fold
-    // cross-validation of one fraction took 0.65-0.68 of the time with
-    // --jobs 2 that it takes with --jobs 1, against 0.94 when the folds were
-    // built here one after the other; one of four fractions, 0.54 when they
-    // were built in each solve's process, but 1.5 times as long.
-    std::optional<fold_run> shared;
-    if (nfrac > 1) {
-      malloc_trim(0);
-      shared.emplace(build_fold(full, obs, f, fold));
-    }
-    const size_t offset = pairs.size();
-    const std::string line = add_fold_pairs(o, full, f, fold, pairs);
-    const size_t n = pairs.size() - offset;
-    const auto start = std::chrono::steady_clock::now();
-    for (size_t x = 0; x < nfrac; ++x) {
-      auto work = [&, x, fold](double* out) {
-        std::optional<fold_run> own;
-        fold_run& r = shared ? *shared : own.emplace(build_fold(full, obs, f, fold));
-        return solve_fold(o, fold + 1, o.fracs[x], r.t, r.obs, r.test, r.dint, r.rows, out);
-      };
-      auto done = [&, x, fold, offset, start, n, line](int status, const double* out) {
-        // Folds end in order: each appends its block of scores, or zeros,
-        // never used, when the solve failed.
-        cv_scores& s = scores[x];
-        optima[x] = out ? format_g(out[n]) : "none";
-        std::vector<double> none;
-        if (!out) {
-          none.assign(fold_values(o, n), 0.0);
-          out = none.data();
-          failed[x] = true;
-          if (status > 1 && !interrupted())
-            std::fprintf(stderr,
-                         "fold %d of %d: the solve of fraction %s was stopped by signal %d\n",
-                         fold + 1, o.folds, format_f(o.fracs[x]).c_str(), status - 128);
-        }
-        s.score.insert(s.score.end(), out, out + n);
-        out += n + 1;
-        if (o.ranges) {
-          for (size_t k = 0; k < n; ++k) s.cls.push_back(static_cast<char>(out[k]));
-          out += n;
-        }
-        if (o.baselines)
-          for (std::vector<double>* v : {&s.graded, &s.credit, &s.support}) {
-            v->insert(v->end(), out, out + n);
-            out += n;
-          }
-        if (!failed[x])
-          out_cv(files[x].stream(), full, std::span(pairs).subspan(offset, n), s, offset);
-        // A fraction's measures are taken once its last fold is in, while
-        // the other fractions' solves may still run.
-        if (fold + 1 == o.folds && !failed[x]) summary[x] = summarize_cv(pairs, s);
-        if (x + 1 == nfrac)
-          std::fprintf(stderr, "%s; %s (%.1f s)\n", line.c_str(), optima_clause(optima).c_str(),
-                       seconds_since(start));
-      };
-      pool.submit(work, fold_values(o, n), done, solve_files(o, o.fracs[x]));
-    }
-  }
-  pool.wait_all();
+  s.summary.resize(nfrac);
+  s.failed.resize(nfrac);
+  s.optima.resize(nfrac);
+  return 0;
+}
 
-  if (finish_cv(o, summary, failed, files)) return 1;
+// The .cv file of every fraction and the table of their measures, created
+// before the first fold, so that each fold's pairs are written while the
+// later solves run.
+int open_cv(const options& o, cv_state& s) {
+  std::vector<std::string> names;
+  for (float frac : o.fracs) names.push_back(derived_name(o.obs_stem, frac, "cv"));
+  names.push_back(o.obs_stem + ".cv.tsv");
+  if (s.files.open(names)) return 1;
+  for (size_t x = 0; x < o.fracs.size(); ++x) out_cv_start(s.files.stream(x), s.cols);
+  return 0;
+}
+
+// The .cv files of the fractions that have values and the table of their
+// measures, renamed into place together; the table goes to standard output
+// too.
+int finish_cv(const options& o, cv_state& s) {
+  std::vector<std::pair<float, cv_summary>> table;
+  for (size_t x = 0; x < o.fracs.size(); ++x) {
+    if (s.failed[x])
+      s.files.discard(x);
+    else
+      table.emplace_back(o.fracs[x], s.summary[x]);
+  }
+  auto put_table = [&](FILE* f) {
+    out_cv_header(f, s.cols);
+    for (const auto& [frac, sum] : table) out_cv_line(f, frac, sum, s.cols);
+  };
+  put_table(s.files.stream(o.fracs.size()));
+  if (s.files.commit()) return 1;
+  put_table(stdout);
+  return 0;
+}
+
+// A fold's block of the scored pairs, and the start of its console line.
+struct fold_block {
+  int fold;  // from 0
+  size_t offset, n;
+  std::string line;
+  std::chrono::steady_clock::time_point start;
+};
+
+// Appends a fold's scores of fraction `x`, or zeros, never used, when its
+// solve failed: the pairs' classes from the bounds of their scores, and
+// what the columns ask for besides.
+void append_scores(cv_state& s, size_t x, const fold_block& b, const solve_result* r) {
+  cv_scores& c = s.scores[x];
+  auto append = [&](std::vector<double>& to, const std::vector<double>* from) {
+    if (from)
+      to.insert(to.end(), from->begin(), from->end());
+    else
+      to.resize(to.size() + b.n);
+  };
+  append(c.score, r ? &r->score : nullptr);
+  if (s.cols.ranges)
+    for (size_t k = 0; k < b.n; ++k) {
+      const bool by_rule = s.pairs[b.offset + k].no_domain;
+      c.cls.push_back(r ? static_cast<char>(classify(by_rule, r->test_low[k], r->test_high[k]))
+                        : 0);
+    }
+  if (s.cols.baselines) {
+    append(c.graded, r ? &r->graded : nullptr);
+    append(c.credit, r ? &r->credit : nullptr);
+    append(c.support, r ? &r->support : nullptr);
+  }
+}
+
+// What this process does with a fold's solve of fraction `x` once it and
+// every earlier one have ended: folds end in order.
+void fold_done(const options& o, cv_state& s, size_t x, const fold_block& b, int status,
+               const solve_result* r) {
+  s.optima[x] = r ? format_g(r->optimum) : "none";
+  if (!r) {
+    s.failed[x] = true;
+    if (status > 1 && !interrupted())
+      std::fprintf(stderr, "fold %d of %d: the solve of fraction %s was stopped by signal %d\n",
+                   b.fold + 1, o.folds, format_f(o.fracs[x]).c_str(), status - 128);
+  }
+  append_scores(s, x, b, r);
+  if (!s.failed[x])
+    out_cv(s.files.stream(x), s.full, std::span(s.pairs).subspan(b.offset, b.n), s.scores[x],
+           b.offset);
+  // A fraction's measures are taken once its last fold is in, while the
+  // other fractions' solves may still run.
+  if (b.fold + 1 == o.folds && !s.failed[x]) s.summary[x] = summarize_cv(s.pairs, s.scores[x]);
+  if (x + 1 == o.fracs.size())
+    std::fprintf(stderr, "%s; %s (%.1f s)\n", b.line.c_str(), optima_clause(s.optima).c_str(),
+                 seconds_since(b.start));
+}
+
+// Submits every fraction's solve of fold `fold`.
+void submit_fold(const options& o, cv_state& s, job_pool& pool, int fold) {
+  // A fold's tables are built once for all its solves: here when it has
+  // several, whose processes share them, otherwise in the process of its
+  // one solve, so that the folds are built on every core at once
+  // (HACKING.md has the figures).
+  std::optional<run_tables> shared;
+  if (o.fracs.size() > 1) {
+    malloc_trim(0);
+    shared.emplace(build_fold(s.full, s.obs, s.f, fold));
+  }
+  fold_block b{fold, s.pairs.size(), 0, "", std::chrono::steady_clock::now()};
+  b.line = add_fold_pairs(o, s.full, s.f, fold, s.pairs);
+  b.n = s.pairs.size() - b.offset;
+  const std::string where = "fold " + std::to_string(fold + 1) + " of " + std::to_string(o.folds);
+  for (size_t x = 0; x < o.fracs.size(); ++x) {
+    auto work = [&, x](solve_result& out) {
+      std::optional<run_tables> own;
+      run_tables& in = shared ? *shared : own.emplace(build_fold(s.full, s.obs, s.f, fold));
+      if (o.baselines) in.grade = grade_dint(in.t, in.obs, in.dint, in.rows);
+      std::optional<solve_result> r =
+          solve_one(o, {o.fracs[x], solver_files::temporary, where}, in);
+      if (!r) return 1;
+      // The domain pairs are the fold's own: only the test pairs' columns go back.
+      r->low.clear();
+      r->high.clear();
+      out = std::move(*r);
+      return 0;
+    };
+    auto done = [&, x, b](int status, const solve_result* r) { fold_done(o, s, x, b, status, r); };
+    pool.submit(work, done, solve_files(o, o.fracs[x]));
+  }
+}
+
+}  // namespace
+
+int cross_validate(const options& o) {
+  cv_state s;
+  if (set_up(o, s)) return 1;
+  if (open_cv(o, s)) return 1;
+  {
+    job_pool pool(o.jobs);
+    for (int fold = 0; fold < o.folds; ++fold) submit_fold(o, s, pool, fold);
+    pool.wait_all();
+  }
+  if (finish_cv(o, s)) return 1;
   std::vector<std::string> bad;
-  for (size_t x = 0; x < nfrac; ++x)
-    if (failed[x]) bad.push_back(format_f(o.fracs[x]));
-  return end_of_list(bad, nfrac);
+  for (size_t x = 0; x < o.fracs.size(); ++x)
+    if (s.failed[x]) bad.push_back(format_f(o.fracs[x]));
+  return end_of_list(bad, o.fracs.size());
 }
 
 }  // namespace domlp

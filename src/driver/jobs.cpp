@@ -1,112 +1,75 @@
-// Child processes: the solver program, and the independent solves of a
-// fraction list or a cross-validation.
-#include <fcntl.h>
-#include <spawn.h>
+// The job pool: the independent solves of a fraction list or a
+// cross-validation, each in a child process, their console output held back
+// and shown in order, and each one's result handed back as bytes.
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
+#include <stdexcept>
 #include <system_error>
 
-#include "driver.h"
 #include "io/io.h"
-
-extern char** environ;
+#include "steps.h"
 
 namespace domlp {
 
-int spawn_wait(const std::vector<std::string>& args, bool quiet) {
-  std::vector<char*> argv;
-  for (const std::string& s : args) argv.push_back(const_cast<char*>(s.c_str()));
-  argv.push_back(nullptr);
-  // The interrupting signals and SIGCHLD are held back except inside
-  // sigsuspend, so that neither can slip in between a check and the wait.
-  signals_held held;
-  check_interrupt();
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  if (quiet) {
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  }
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
-  posix_spawnattr_setsigmask(&attr, &held.old_mask());
-  pid_t pid = 0;
-  int rc = posix_spawnp(&pid, argv[0], &fa, &attr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  posix_spawnattr_destroy(&attr);
-  if (rc != 0) {
-    errno = rc;
-    return -1;
-  }
-  int status = 0;
-  bool stopping = false;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (interrupted() && !stopping) {
-      kill(pid, interrupted());
-      stopping = true;
-    }
-    sigsuspend(&held.old_mask());
-  }
-  check_interrupt();
-  return status;
-}
-
 namespace {
 
-// A memory region shared with a child process, for the values it hands back.
-struct shared_values {
-  double* p = nullptr;
-  size_t n = 0;
-  explicit shared_values(size_t count) : n(count) {
-    if (n == 0) return;
-    void* m = mmap(nullptr, n * sizeof(double), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                   -1, 0);
-    if (m == MAP_FAILED) throw std::bad_alloc();
-    p = static_cast<double*>(m);
-  }
-  ~shared_values() {
-    if (p) munmap(p, n * sizeof(double));
-  }
-  shared_values(const shared_values&) = delete;
-  shared_values& operator=(const shared_values&) = delete;
-};
-
-// A file in memory that holds a child's console output until it is shown.
-struct held_output {
+// A file in memory that a child writes and this process reads once the
+// child has ended: its console output until it is shown, or its result.
+struct memory_file {
   int fd = -1;
-  held_output() {
+  memory_file() {
     fd = memfd_create("domlp-output", MFD_CLOEXEC);
     if (fd < 0) throw std::system_error(errno, std::generic_category(), "memfd_create");
   }
-  ~held_output() {
+  ~memory_file() {
     if (fd >= 0) ::close(fd);
   }
-  held_output(const held_output&) = delete;
-  held_output& operator=(const held_output&) = delete;
+  memory_file(const memory_file&) = delete;
+  memory_file& operator=(const memory_file&) = delete;
 
-  void show(FILE* to) const {
+  // Calls `take` with each block of the file, in order.
+  template <class F>
+  void read(F take) const {
     char buf[1 << 16];
     off_t at = 0;
     for (ssize_t n; (n = pread(fd, buf, sizeof buf, at)) > 0; at += n)
-      std::fwrite(buf, 1, static_cast<size_t>(n), to);
+      take(buf, static_cast<size_t>(n));
+  }
+  void show(FILE* to) const {
+    read([&](const char* p, size_t n) { std::fwrite(p, 1, n, to); });
     std::fflush(to);
+  }
+  // Appends `bytes`; false with errno set when they could not all be written.
+  bool write_all(const std::string& bytes) const {
+    for (size_t at = 0; at < bytes.size();) {
+      ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      at += static_cast<size_t>(n);
+    }
+    return true;
   }
 };
 
-// In the child: runs `work` and ends the process with its status. An
-// interruption ends it with 128 + N and no message: the parent reports it.
-[[noreturn]] void run_child(const job_pool::work_fn& work, double* out) {
+// In the child: runs `work`, hands its result back in `out` and ends the
+// process with its status. An interruption ends it with 128 + N and no
+// message: the parent reports it.
+[[noreturn]] void run_child(const job_pool::work_fn& work, const memory_file& out) {
   int status = 1;
   try {
-    status = work(out);
+    solve_result r;
+    status = work(r);
+    if (status == 0 && !out.write_all(write_result(r))) {
+      std::fprintf(stderr, "cannot hand back a solve's result: %s\n", std::strerror(errno));
+      status = 1;
+    }
   } catch (const interruption& i) {
     status = 128 + i.sig;
   } catch (const std::bad_alloc&) {
@@ -126,12 +89,11 @@ struct held_output {
 struct job_pool::job {
   pid_t pid = 0;
   int status = -1;  // -1 while it runs
-  shared_values out;
-  std::unique_ptr<held_output> held[2];  // standard output and error, when held back
+  memory_file out;
+  std::unique_ptr<memory_file> held[2];  // standard output and error, when held back
   done_fn done;
   std::vector<std::string> outputs;
-  job(size_t nout, done_fn d, std::vector<std::string> o)
-      : out(nout), done(std::move(d)), outputs(std::move(o)) {}
+  job(done_fn d, std::vector<std::string> o) : done(std::move(d)), outputs(std::move(o)) {}
 
   // Records the wait status `st`. A solve killed by a signal it could not
   // catch (such as SIGKILL from the kernel when memory runs out) had no
@@ -155,10 +117,10 @@ job_pool::~job_pool() {
   }
 }
 
-void job_pool::submit(work_fn work, size_t nout, done_fn done, std::vector<std::string> outputs) {
-  auto j = std::make_unique<job>(nout, std::move(done), std::move(outputs));
+void job_pool::submit(work_fn work, done_fn done, std::vector<std::string> outputs) {
+  auto j = std::make_unique<job>(std::move(done), std::move(outputs));
   if (jobs_ > 1) {
-    for (auto& h : j->held) h = std::make_unique<held_output>();
+    for (auto& h : j->held) h = std::make_unique<memory_file>();
   }
   while (busy()) collect(true);
   // A solve whose output is not held writes straight to the console: what
@@ -176,7 +138,7 @@ void job_pool::submit(work_fn work, size_t nout, done_fn done, std::vector<std::
       dup2(j->held[0]->fd, 1);
       dup2(j->held[1]->fd, 2);
     }
-    run_child(work, j->out.p);
+    run_child(work, j->out);
   }
   if (j->pid < 0) throw std::system_error(errno, std::generic_category(), "fork");
   queue_.push_back(std::move(j));
@@ -237,7 +199,13 @@ void job_pool::report() {
       j->held[0]->show(stdout);
       j->held[1]->show(stderr);
     }
-    j->done(j->status, j->status == 0 ? j->out.p : nullptr);
+    solve_result r;
+    if (j->status == 0) {
+      std::string bytes;
+      j->out.read([&](const char* p, size_t n) { bytes.append(p, n); });
+      if (!read_result(bytes, r)) throw std::runtime_error("a solve handed back a damaged result");
+    }
+    j->done(j->status, j->status == 0 ? &r : nullptr);
   }
   check_interrupt();
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace domlp {
 
@@ -256,6 +257,37 @@ void output_file::discard() {
   if (!tmp_.empty()) ::unlink(tmp_.c_str());
   tmp_.clear();
   errno = e;
+}
+
+int output_group::open(const std::vector<std::string>& names) {
+  std::error_code ec;
+  for (const std::string& name : names)
+    if (std::filesystem::is_directory(name, ec)) return write_failed(name, EISDIR);
+  files_ = std::vector<output_file>(names.size());
+  for (size_t x = 0; x < names.size(); ++x)
+    if (!files_[x].open(names[x])) return write_failed(names[x], errno);
+  return 0;
+}
+
+int output_group::commit() {
+  // Files discarded before are left out.
+  for (output_file& f : files_)
+    if (f.stream() && !f.close()) return write_failed(f.name(), errno);
+  signals_held held;
+  check_interrupt();
+  for (size_t x = files_.size(); x-- > 0;)
+    if (!files_[x].temp_name().empty() && !files_[x].commit())
+      return write_failed(files_[x].name(), errno);
+  return 0;
+}
+
+int write_together(const std::vector<file_writer>& files) {
+  std::vector<std::string> names;
+  for (const file_writer& f : files) names.push_back(f.name);
+  output_group group;
+  if (group.open(names)) return 1;
+  for (size_t x = 0; x < files.size(); ++x) files[x].write(group.stream(x));
+  return group.commit();
 }
 
 void remove_temp_files(const std::vector<std::string>& names, int pid) {

@@ -1,9 +1,11 @@
 // Text I/O shared by the readers and writers: lines of any length from a
-// stream, and output files that appear under their name only when complete.
+// stream, output files that appear under their name only when complete, and
+// groups of them that appear together.
 #pragma once
 
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -108,6 +110,38 @@ class output_file {
   std::string tmp_;
   FILE* f_ = nullptr;
 };
+
+// A file of a group and what writes it.
+struct file_writer {
+  std::string name;
+  std::function<void(FILE*)> write;
+};
+
+// Files that belong together: each written under its temporary name, then
+// all renamed into place at once, the first last, so that the first
+// replaces an earlier file only when the others did.
+class output_group {
+ public:
+  // Creates the temporary files. Returns 0, or 1 after printing why. A
+  // directory under one of the names, whose rename would fail after the
+  // others were done, stops it before anything is written.
+  int open(const std::vector<std::string>& names);
+  FILE* stream(size_t x) const { return files_[x].stream(); }
+  // Leaves file `x` out: its temporary file goes, an earlier file stays.
+  void discard(size_t x) { files_[x].discard(); }
+  // Closes the files and renames them into place, the first last, with the
+  // interrupting signals held back so that it is done whole or not at all.
+  // Returns 0, or 1 after printing why.
+  int commit();
+
+ private:
+  std::vector<output_file> files_;
+};
+
+// Writes files that belong together, each by its writer in the order given,
+// and renames them into place as output_group::commit does. Returns 0, or 1
+// after printing why.
+int write_together(const std::vector<file_writer>& files);
 
 // SIGINT, SIGTERM and SIGHUP interrupt a run: from catch_signals() on,
 // they only record the signal, which the run checks wherever it reads,

@@ -1,0 +1,155 @@
+// One solve of a fraction, the same for an ordinary run, each fraction of a
+// list and each fold of a cross-validation: the program's bound, the LP file
+// when glpsol reads one, the values, the test pairs' scores and what the
+// options ask for besides; and its result as bytes, for the job pool.
+#include <boost/pfr.hpp>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+#include "io/io.h"
+#include "steps.h"
+
+namespace domlp {
+
+namespace {
+
+// Writes the program for glpsol: an ordinary run's LP file under its
+// derived name, which it says, after removing an earlier run's report; a
+// fold's under a temporary name in `temp`, only when glpsol reads it.
+// Stores the name glpsol reads in `lp`. Returns 0, or 1 after printing why.
+int write_program(const options& o, const solve_job& job, const run_tables& in, output_file& temp,
+                  std::string& lp) {
+  std::string name = derived_name(o.obs_stem, job.frac, "lp");
+  if (job.files == solver_files::kept) {
+    std::fprintf(stderr, "writing %s\n", name.c_str());
+    if (LP_out(in.rows, in.obs, in.dint, name)) return 1;
+    lp = name;
+    return remove_stale(derived_name(o.obs_stem, job.frac, "out"));
+  }
+  if (o.solver != "glpsol" || in.dint.nobs == 0) return 0;
+  if (!temp.open(name)) return write_failed(name, errno);
+  write_lp(temp.stream(), in.rows, in.obs, in.dint);
+  if (!temp.close()) return write_failed(name, errno);
+  lp = temp.temp_name();
+  return 0;
+}
+
+// Values the domain pairs of the program in `in`, from CLP in memory (its
+// log shown with --verbose only) or from glpsol on the LP file `lp`, whose
+// report is kept as `report` unless `quiet`; with `quiet`, the solver's
+// output is thrown away. Returns 0, or 1 after printing why.
+int find_values(const options& o, run_tables& in, const std::string& lp, const std::string& report,
+                bool quiet) {
+  if (in.dint.nobs == 0) {
+    // glpsol rejects an objective without terms, and there is nothing to
+    // decide: every domain-pair value stays 0.
+    if (!quiet)
+      std::fprintf(stderr, "no domain pairs: nothing to solve, %s not run\n", o.solver.c_str());
+    return 0;
+  }
+  if (o.solver == "clp") return solve_clp(in.rows, in.obs, in.dint, quiet || !o.verbose);
+  return solve_glpsol(lp, report, in.dint, !quiet);
+}
+
+// A fold's line saying which step found nothing; an ordinary run has said
+// why already.
+std::optional<solve_result> failed(const solve_job& job, const char* what) {
+  if (!job.where.empty())
+    std::fprintf(stderr, "%s: no %s for fraction %s\n", job.where.c_str(), what,
+                 format_f(job.frac).c_str());
+  return std::nullopt;
+}
+
+template <class T>
+void put(std::string& bytes, const T* data, size_t n) {
+  bytes.append(reinterpret_cast<const char*>(data), n * sizeof(T));
+}
+
+template <class T>
+bool take(std::string_view& bytes, T* data, size_t n) {
+  if (n > bytes.size() / sizeof(T)) return false;
+  std::memcpy(data, bytes.data(), n * sizeof(T));
+  bytes.remove_prefix(n * sizeof(T));
+  return true;
+}
+
+}  // namespace
+
+std::optional<solve_result> solve_one(const options& o, const solve_job& job, run_tables& in) {
+  in.rows.bound = lp_bound(in.rows.obs_pos.size(), job.frac);
+  for (pair& dp : in.dint.item) dp.prob = 0.0;
+  output_file temp_lp;  // a fold's LP file, removed when the solve ends
+  std::string lp;
+  if (write_program(o, job, in, temp_lp, lp)) return std::nullopt;
+  const bool quiet = job.files == solver_files::temporary;
+  if (find_values(o, in, lp, derived_name(o.obs_stem, job.frac, "out"), quiet))
+    return failed(job, "values");
+  check_interrupt();
+  calc_prob_test(in.t, in.dint, in.test);
+  solve_result r;
+  r.optimum = optimum(in.dint);
+  r.score.reserve(in.test.item.size());
+  for (const pair& tp : in.test.item) r.score.push_back(tp.prob);
+  if (o.ranges) {
+    if (find_ranges(in.rows, in.dint.item.size(), r.low, r.high)) return failed(job, "ranges");
+    calc_range_test(in.t, in.dint, r.low, r.high, in.test, r.test_low, r.test_high);
+  }
+  if (o.graded || o.baselines) calc_graded_test(in.t, in.dint, *in.grade, in.test, r.graded);
+  if (o.baselines) calc_baselines(in.t, in.dint, *in.grade, in.test, r.credit, r.support);
+  if (!o.known_file.empty()) r.known = mark_known(in.t, in.dint, in.known);
+  return r;
+}
+
+std::vector<std::string> solve_files(const options& o, float frac) {
+  return {derived_name(o.obs_stem, frac, "lp"), derived_name(o.obs_stem, frac, "out")};
+}
+
+void hint_solver(const options& o, size_t rows) {
+  // Above this many rows glpsol's simplex takes minutes where CLP takes
+  // seconds (HACKING.md has the figures).
+  constexpr size_t kSlowRows = 40000;
+  if (o.solver_given || rows <= kSlowRows) return;
+  std::fprintf(stderr,
+               "note: glpsol may take minutes on a program of %zu rows; --solver clp solves it in "
+               "memory in seconds\n",
+               rows);
+}
+
+// Each member in its order: a number as its bytes, a column as its length
+// and then its elements' bytes.
+std::string write_result(const solve_result& r) {
+  std::string bytes;
+  boost::pfr::for_each_field(r, [&](const auto& field) {
+    using T = std::decay_t<decltype(field)>;
+    if constexpr (std::is_arithmetic_v<T>) {
+      put(bytes, &field, 1);
+    } else {
+      const uint64_t n = field.size();
+      put(bytes, &n, 1);
+      put(bytes, field.data(), field.size());
+    }
+  });
+  return bytes;
+}
+
+bool read_result(std::string_view bytes, solve_result& r) {
+  bool ok = true;
+  boost::pfr::for_each_field(r, [&](auto& field) {
+    using T = std::decay_t<decltype(field)>;
+    if constexpr (std::is_arithmetic_v<T>) {
+      ok = ok && take(bytes, &field, 1);
+    } else {
+      uint64_t n = 0;
+      ok = ok && take(bytes, &n, 1) && n <= bytes.size();
+      if (!ok) return;
+      field.resize(n);
+      ok = take(bytes, field.data(), n);
+    }
+  });
+  return ok && bytes.empty();
+}
+
+}  // namespace domlp
