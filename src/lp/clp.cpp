@@ -312,13 +312,83 @@ int solve_budget(const shared_rows& s, const std::vector<char>& solve,
   return 0;
 }
 
+// The pairs that lo and hi value differently fall into groups, two pairs
+// being in one group when a row has both; a row's slack depends on one
+// group at most.
+struct pair_groups {
+  std::vector<int> of;         // by pair: a pair of its group, -1 when lo and hi agree
+  std::vector<int> size;       // by group (its representative pair)
+  std::vector<double> more;    // by group: the slacks that taking it from lo instead of hi adds
+  std::vector<int> row_group;  // by row: the group its slack depends on, or -1
+
+  // The representative pair of pair j's group.
+  int find(int j) {
+    while (of[j] != j) j = of[j] = of[of[j]];
+    return j;
+  }
+  bool from_group(size_t j, int g) { return of[j] >= 0 && find(static_cast<int>(j)) == g; }
+};
+
+pair_groups group_pairs(const shared_rows& s, const point& lo, const point& hi) {
+  const size_t npairs = s.dint.size(), n = s.start.size() - 1;
+  pair_groups g;
+  g.of.assign(npairs, -1);
+  for (size_t j = 0; j < npairs; ++j)
+    if (lo.value[j] != hi.value[j]) g.of[j] = static_cast<int>(j);
+  for (size_t i = 0; i < n; ++i) {
+    int first = -1;
+    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) {
+      const int j = s.pair[x];
+      if (g.of[j] < 0) continue;
+      if (first < 0)
+        first = g.find(j);
+      else
+        g.of[g.find(j)] = first;
+    }
+  }
+  g.size.assign(npairs, 0);
+  for (size_t j = 0; j < npairs; ++j)
+    if (g.of[j] >= 0) ++g.size[g.find(static_cast<int>(j))];
+  g.more.assign(npairs, 0.0);
+  g.row_group.assign(n, -1);
+  for (size_t i = 0; i < n; ++i) {
+    double cover_lo = 0, cover_hi = 0;
+    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) {
+      const int j = s.pair[x];
+      cover_lo += lo.value[j];
+      cover_hi += hi.value[j];
+      if (g.of[j] >= 0) g.row_group[i] = g.find(j);
+    }
+    if (g.row_group[i] >= 0)
+      g.more[g.row_group[i]] += std::max(0.0, 1.0 - cover_lo) - std::max(0.0, 1.0 - cover_hi);
+  }
+  return g;
+}
+
+// The crossing group's program: its pairs, its rows, less the values of
+// their other pairs, and what the budget is still short of as well as what
+// these rows' slacks had of it in hi; mu is its budget's price.
+int solve_crossing(const shared_rows& s, pair_groups& g, int cross, const point& hi, double mu,
+                   double short_of, bool quiet, std::vector<double>& value) {
+  const size_t npairs = s.dint.size(), n = s.start.size() - 1;
+  std::vector<char> other(npairs), solve(n);
+  for (size_t j = 0; j < npairs; ++j) other[j] = !g.from_group(j, cross);
+  for (size_t i = 0; i < n; ++i) solve[i] = g.row_group[i] == cross;
+  double rest = short_of;
+  for (size_t i = 0; i < n; ++i) {
+    if (!solve[i]) continue;
+    double cover_hi = 0;
+    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) cover_hi += hi.value[s.pair[x]];
+    rest += std::max(0.0, 1.0 - cover_hi);
+  }
+  return solve_budget(s, solve, other, hi.value, mu, rest, quiet, value);
+}
+
 // Given `lo` and `hi`, optimal at the budget row's dual price mu*, with more
 // and with fewer slacks than the budget, stores in `value` an optimal
 // solution of the program with the budget row: one optimal at mu* whose
-// slacks sum to the budget. The pairs that lo and hi value differently fall
-// into groups, two pairs being in one group when a row has both; a row's
-// slack depends on one group at most, so that the cost at mu* is a sum over
-// the groups, and a group costs as much in lo as in hi (else one of them
+// slacks sum to the budget. The cost at mu* is a sum over the groups of
+// pair_groups, and a group costs as much in lo as in hi (else one of them
 // would not be optimal). Hence taking each group from lo or from hi keeps
 // the solution optimal at mu*. The groups are taken from hi, then, the
 // largest first, from lo where the slacks stay within the budget; when they
@@ -328,73 +398,24 @@ int solve_budget(const shared_rows& s, const std::vector<char>& solve,
 // finds one at a vertex. Returns CLP's status: 0 when optimal.
 int settle(const shared_rows& s, const point& lo, const point& hi, double mu, double budget,
            bool quiet, std::vector<double>& value) {
-  const size_t npairs = s.dint.size(), n = s.start.size() - 1;
-  std::vector<int> group(npairs, -1);  // a pair of the group, or -1 when lo and hi agree
-  auto find = [&](int j) {
-    while (group[j] != j) j = group[j] = group[group[j]];
-    return j;
-  };
-  for (size_t j = 0; j < npairs; ++j)
-    if (lo.value[j] != hi.value[j]) group[j] = static_cast<int>(j);
-  for (size_t i = 0; i < n; ++i) {
-    int first = -1;
-    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) {
-      const int j = s.pair[x];
-      if (group[j] < 0) continue;
-      if (first < 0)
-        first = find(j);
-      else
-        group[find(j)] = first;
-    }
-  }
-  // For each group: its size, and the slacks that taking it from lo
-  // instead of hi adds.
-  std::vector<int> size(npairs, 0);
-  for (size_t j = 0; j < npairs; ++j)
-    if (group[j] >= 0) ++size[find(static_cast<int>(j))];
-  std::vector<double> more(npairs, 0.0);
-  std::vector<int> row_group(n, -1);
-  for (size_t i = 0; i < n; ++i) {
-    double cover_lo = 0, cover_hi = 0;
-    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) {
-      const int j = s.pair[x];
-      cover_lo += lo.value[j];
-      cover_hi += hi.value[j];
-      if (group[j] >= 0) row_group[i] = find(j);
-    }
-    if (row_group[i] >= 0)
-      more[row_group[i]] += std::max(0.0, 1.0 - cover_lo) - std::max(0.0, 1.0 - cover_hi);
-  }
+  const size_t npairs = s.dint.size();
+  pair_groups g = group_pairs(s, lo, hi);
   std::vector<int> order;
   for (size_t j = 0; j < npairs; ++j)
-    if (group[j] == static_cast<int>(j) && more[j] > 0) order.push_back(static_cast<int>(j));
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return size[a] > size[b]; });
+    if (g.of[j] == static_cast<int>(j) && g.more[j] > 0) order.push_back(static_cast<int>(j));
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return g.size[a] > g.size[b]; });
   std::vector<char> from_lo(npairs, 0);
   double short_of = budget - hi.e;
   int cross = -1;
-  for (int g : order)
-    if (more[g] <= short_of) short_of -= more[g], from_lo[g] = 1;
-  for (int g : order)
-    if (!from_lo[g] && (cross < 0 || size[g] < size[cross])) cross = g;
+  for (int k : order)
+    if (g.more[k] <= short_of) short_of -= g.more[k], from_lo[k] = 1;
+  for (int k : order)
+    if (!from_lo[k] && (cross < 0 || g.size[k] < g.size[cross])) cross = k;
   for (size_t j = 0; j < npairs; ++j)
     value[s.dint[j]] =
-        group[j] >= 0 && from_lo[find(static_cast<int>(j))] ? lo.value[j] : hi.value[j];
+        g.of[j] >= 0 && from_lo[g.find(static_cast<int>(j))] ? lo.value[j] : hi.value[j];
   if (cross < 0 || short_of <= 1e-9 * budget) return 0;
-
-  // The crossing group's program: its pairs, its rows, less the values of
-  // their other pairs, and what the budget is still short of as well as
-  // what these rows' slacks had of it in hi; mu is its budget's price.
-  std::vector<char> other(npairs), solve(n);
-  for (size_t j = 0; j < npairs; ++j) other[j] = group[j] < 0 || find(static_cast<int>(j)) != cross;
-  for (size_t i = 0; i < n; ++i) solve[i] = row_group[i] == cross;
-  double rest = short_of;
-  for (size_t i = 0; i < n; ++i) {
-    if (!solve[i]) continue;
-    double cover_hi = 0;
-    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) cover_hi += hi.value[s.pair[x]];
-    rest += std::max(0.0, 1.0 - cover_hi);
-  }
-  return solve_budget(s, solve, other, hi.value, mu, rest, quiet, value);
+  return solve_crossing(s, g, cross, hi, mu, short_of, quiet, value);
 }
 
 // Solves the shared rows, each with its slack, the slacks summing to at most

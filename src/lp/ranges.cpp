@@ -467,6 +467,90 @@ bool near_rows::bound(int k, double sense, int radius, size_t max_rows, See seen
   return met;
 }
 
+// The programs over a component that bound its columns: the dual of the
+// face's program, whose rows' upper bounds weigh the columns, the rows near
+// a column, and the lowest and highest value each column was seen at.
+struct column_search {
+  column_search(const face_rows& m, const face& fc, const component& c, bool budget, double lo,
+                double hi)
+      : m(m), fc(fc), c(c), budget(budget), lo(lo), hi(hi) {
+    load_face_dual(m, fc, c, budget, lo, hi, dual);
+    seen_lo.assign(c.twins.size(), 2.0);
+    seen_hi.assign(c.twins.size(), -1.0);
+    value.resize(m.vars);
+  }
+  void see(int k, double v) {
+    seen_lo[k] = std::min(seen_lo[k], v);
+    seen_hi[k] = std::max(seen_hi[k], v);
+  }
+  // Whether column k's bound in direction `sense` is still to be found.
+  bool unsettled(size_t k, double sense) const {
+    return sense < 0 ? seen_hi[k] < 1.0 - kTol : c.twins[k] == 1 && seen_lo[k] > kTol;
+  }
+  int solve(const std::vector<double>& w);
+  int bound_all(double sense, size_t max_rows);
+
+  const face_rows& m;
+  const face& fc;
+  const component& c;
+  bool budget;
+  double lo, hi;
+  ClpSimplex dual;
+  std::optional<near_rows> near;  // made once a column is left after the sums
+  std::vector<double> seen_lo, seen_hi, value;
+};
+
+// Minimises the sum of w[k] times column k.
+int column_search::solve(const std::vector<double>& w) {
+  const size_t nc = c.twins.size();
+  for (size_t k = 0; k < nc; ++k) dual.setRowUpper(static_cast<int>(k), w[k]);
+  {
+    exit_on_signal at_once;
+    dual.dual(0, 1 | 2);
+  }
+  check_interrupt();
+  if (dual.status()) return no_optimum(dual.status());
+  for (int v = 0; v < m.vars; ++v) value[v] = -dual.dualRowSolution()[v];
+  for (size_t k = 0; k < nc; ++k) see(static_cast<int>(k), value[k]);
+  if (near) near->set_solution(value);
+  return 0;
+}
+
+// The bounds of every column in direction `sense`: programs of the sums as
+// long as each settles more columns, then each column left from the rows
+// near it, or else by a program of its own. The rows near a column are
+// tried while they settle about as many columns as they fail to.
+int column_search::bound_all(double sense, size_t max_rows) {
+  const size_t nc = c.twins.size();
+  std::vector<double> w(nc);
+  for (size_t left = nc + 1;;) {
+    size_t now = 0;
+    for (size_t k = 0; k < nc; ++k) now += (w[k] = unsettled(k, sense) ? sense : 0.0) != 0.0;
+    if (now == 0 || now == left) break;
+    left = now;
+    if (solve(w)) return 1;
+  }
+  std::fill(w.begin(), w.end(), 0.0);
+  int credit = 16;
+  auto seen = [&](int k, double v) { see(k, v); };
+  for (size_t k = 0; k < nc; ++k) {
+    if (!unsettled(k, sense)) continue;
+    if (!near) {
+      near.emplace(m, fc, c, budget, lo, hi);
+      near->set_solution(value);
+    }
+    bool met = false;
+    for (int radius = 1; radius <= 3 && credit > 0 && !met && unsettled(k, sense); ++radius)
+      met = near->bound(static_cast<int>(k), sense, radius, max_rows, seen);
+    credit += met || !unsettled(k, sense) ? 1 : -1;
+    if (met || !unsettled(k, sense)) continue;
+    w[k] = sense;
+    if (solve(w)) return 1;
+    w[k] = 0;
+  }
+  return 0;
+}
+
 // The range of each free pair of a component whose slacks sum to between
 // `lo` and `hi`. Programs maximise the sum of the columns not yet seen at 1
 // as long as each shows more of them there, then minimise the sum of those
@@ -487,73 +571,37 @@ int pair_ranges(const shared_rows& s, const face& fc, const component& c, double
   }
   const bool budget = c.slacks > 0 && (lo > c.lo + kTol || hi < c.hi - kTol);
   const face_rows m = face_matrix(s, fc, c, col_of);
-  ClpSimplex dual;
-  load_face_dual(m, fc, c, budget, lo, hi, dual);
-  // Made once a column is left after the sums.
-  std::optional<near_rows> near;
-  const size_t nc = c.twins.size();
-  std::vector<double> seen_lo(nc, 2.0), seen_hi(nc, -1.0), value(m.vars);
-  auto see = [&](int k, double v) {
-    seen_lo[k] = std::min(seen_lo[k], v);
-    seen_hi[k] = std::max(seen_hi[k], v);
-  };
-  // Minimises the sum of w[k] times column k.
-  auto solve = [&](const std::vector<double>& w) -> int {
-    for (size_t k = 0; k < nc; ++k) dual.setRowUpper(static_cast<int>(k), w[k]);
-    {
-      exit_on_signal at_once;
-      dual.dual(0, 1 | 2);
-    }
-    check_interrupt();
-    if (dual.status()) return no_optimum(dual.status());
-    for (int v = 0; v < m.vars; ++v) value[v] = -dual.dualRowSolution()[v];
-    for (size_t k = 0; k < nc; ++k) see(static_cast<int>(k), value[k]);
-    if (near) near->set_solution(value);
-    return 0;
-  };
-  // The rows near a column are tried while they settle about as many
-  // columns as they fail to, up to an eighth of the component's rows (and
-  // a few thousand): where they do not, as around a hub protein, whose
-  // every row shares the hub's domains, programs of that size from scratch
-  // cost more than the component's own from its last basis. Three steps
-  // settled nearly all columns that the sums left on the sets tried.
+  column_search search(m, fc, c, budget, lo, hi);
+  // The rows near a column are tried up to an eighth of the component's
+  // rows (and a few thousand): where they do not settle it, as around a hub
+  // protein, whose every row shares the hub's domains, programs of that size
+  // from scratch cost more than the component's own from its last basis.
+  // Three steps settled nearly all columns that the sums left on the sets
+  // tried.
   const size_t max_rows = std::min<size_t>(3000, std::max<size_t>(8, c.row.size() / 8));
-  for (double sense : {-1.0, 1.0}) {
-    auto unsettled = [&](size_t k) {
-      return sense < 0 ? seen_hi[k] < 1.0 - kTol : c.twins[k] == 1 && seen_lo[k] > kTol;
-    };
-    std::vector<double> w(nc);
-    for (size_t left = nc + 1;;) {
-      size_t now = 0;
-      for (size_t k = 0; k < nc; ++k) now += (w[k] = unsettled(k) ? sense : 0.0) != 0.0;
-      if (now == 0 || now == left) break;
-      left = now;
-      if (solve(w)) return 1;
-    }
-    std::fill(w.begin(), w.end(), 0.0);
-    int credit = 16;
-    for (size_t k = 0; k < nc; ++k) {
-      if (!unsettled(k)) continue;
-      if (!near) {
-        near.emplace(m, fc, c, budget, lo, hi);
-        near->set_solution(value);
-      }
-      bool met = false;
-      for (int radius = 1; radius <= 3 && credit > 0 && !met && unsettled(k); ++radius)
-        met = near->bound(static_cast<int>(k), sense, radius, max_rows, see);
-      credit += met || !unsettled(k) ? 1 : -1;
-      if (met || !unsettled(k)) continue;
-      w[k] = sense;
-      if (solve(w)) return 1;
-      w[k] = 0;
-    }
-  }
+  for (double sense : {-1.0, 1.0})
+    if (search.bound_all(sense, max_rows)) return 1;
   for (size_t k = 0; k < c.pair.size(); ++k) {
     const int col = c.col[k];
-    high[c.pair[k]] = seen_hi[col];
-    low[c.pair[k]] = c.twins[col] > 1 ? 0.0 : seen_lo[col];
+    high[c.pair[k]] = search.seen_hi[col];
+    low[c.pair[k]] = c.twins[col] > 1 ? 0.0 : search.seen_lo[col];
   }
   return 0;
+}
+
+// What the budget `bound` leaves the components' slacks after the slacks
+// fixed on the way: 1 for a row left without an open pair, 1 for an open
+// row whose pairs all left the face, 0 for the rest.
+double budget_left(const shared_rows& s, const fixing& f, const face& fc, double bound) {
+  double rest = bound;
+  for (size_t i = 0; i + 1 < s.start.size(); ++i) {
+    if (f.left[i] == 0) rest -= 1.0;
+    if (f.left[i] <= 0) continue;
+    bool any = false;
+    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) any = any || fc.free_pair[s.pair[x]];
+    if (!any) rest -= 1.0;
+  }
+  return rest;
 }
 
 int inconsistent() {
@@ -584,17 +632,7 @@ int find_ranges(const lp_rows& rows, size_t ndint, std::vector<double>& low,
   face fc;
   if (find_face(s, f, mu, fc)) return 1;
 
-  // The slacks fixed on the way: 1 for a row left without an open pair, 1
-  // for an open row whose pairs all left the face, 0 for the rest; the
-  // components' slacks take what the budget has left.
-  double rest = rows.bound;
-  for (size_t i = 0; i < n; ++i) {
-    if (f.left[i] == 0) rest -= 1.0;
-    if (f.left[i] <= 0) continue;
-    bool any = false;
-    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) any = any || fc.free_pair[s.pair[x]];
-    if (!any) rest -= 1.0;
-  }
+  double rest = budget_left(s, f, fc, rows.bound);
   std::vector<component> comps = components(s, f, fc);
   std::vector<int> col_of(npairs, -1);
   double sum_lo = 0, sum_hi = 0;
