@@ -99,11 +99,10 @@ void take_values(const ClpSimplex& model, const std::vector<int>& row_of,
 // removes, and the dual simplex finishes the rest (on a million observed
 // pairs as fast as the primal simplex, and with exact values where that left
 // some at 1e-12). What presolve leaves of a hub protein's partners is one
-// tangle in which each domain pair is in many rows, and there, on 20 000
-// partners, the dual simplex took 12 to 69 s a price: CLP's "idiot" crash
-// then finds a near-optimal point that its primal simplex takes to an
-// optimal basis in a fraction of that (2 to 4 s). Returns CLP's status: 0
-// when optimal.
+// tangle in which each domain pair is in many rows, and there the dual
+// simplex is slow: CLP's "idiot" crash then finds a near-optimal point that
+// its primal simplex takes to an optimal basis in a fraction of the time
+// (HACKING.md has the figures). Returns CLP's status: 0 when optimal.
 int run_clp(ClpSimplex& model) {
   {
     // The solve cannot be stopped from outside; a signal ends the process
@@ -235,10 +234,8 @@ void sum_up(const shared_rows& s, point& p) {
 // Solves min sum x + mu * sum e over the shared rows, each with its slack e,
 // without the budget row, for 0 < mu <= 1, and stores an optimal solution in
 // `p`. Before CLP, the rules of fix_pairs fix pairs, each keeping the
-// optimum. Without them, leaving it all to CLP's presolve, the whole run on a
-// hundred thousand observed pairs at a fraction of 0.3 took 5.1 s of CPU
-// and 112 MB instead of 0.37 s and 35 MB.
-// Returns CLP's status: 0 when optimal.
+// optimum: they do in one pass what CLP's presolve does at many times the
+// time and memory. Returns CLP's status: 0 when optimal.
 int solve_at_price(const shared_rows& s, double mu, bool quiet, point& p) {
   const size_t npairs = s.dint.size(), n = s.start.size() - 1;
   const fixing f = fix_pairs(s, mu, 0.0);
@@ -267,9 +264,9 @@ int solve_at_price(const shared_rows& s, double mu, bool quiet, point& p) {
 // optimum at mu. Set free, nu lets the primal simplex go on from there to a
 // basis of the program with its budget, in pivots that keep the objective:
 // it walks between the optima at mu towards one whose slacks meet the
-// budget. Given as it stands, with the budget row, the program of a hub
-// protein with 20 000 partners took 455 s; its dual with nu free from the
-// start, 8 s; so, 4 s. Returns CLP's status: 0 when optimal.
+// budget. Around a hub protein this is far faster than the program as it
+// stands, with the budget row, or its dual with nu free from the start.
+// Returns CLP's status: 0 when optimal.
 int solve_budget(const shared_rows& s, const std::vector<char>& solve,
                  const std::vector<char>& other, const std::vector<double>& base, double mu,
                  double budget, bool quiet, std::vector<double>& value) {
@@ -430,12 +427,10 @@ int settle(const shared_rows& s, const point& lo, const point& hi, double mu, do
 // are optimal at that price, which is mu*. A solution optimal at mu* whose
 // slacks sum to the budget is then optimal: no feasible solution y does
 // better, since sum y >= L(mu*) - mu* * budget. Each solve finds a new line
-// of L, so the search ends; it took 5 to 7 solves on the benchmarks' data.
-// Given the budget row, CLP (presolve, 5 passes of its "idiot" crash, then
-// the primal simplex) made the whole run on a hundred thousand observed
-// pairs take 3.0 s of CPU and 133 MB at a fraction of 0.3 and 9.2 s at 0.5,
-// where the search takes 0.37 s and 35 MB, and 0.30 s. Stores the domain
-// pairs' values in `value`. Returns CLP's status: 0 when optimal.
+// of L, so the search ends after a few solves. Given the budget row
+// instead, CLP (presolve, its "idiot" crash, then the primal simplex) takes
+// many times the time and memory. Stores the domain pairs' values in
+// `value`. Returns CLP's status: 0 when optimal.
 int solve_by_price(const shared_rows& s, double budget, bool quiet, std::vector<double>& value,
                    double& price) {
   // All slacks at 1: optimal at mu = 0.
@@ -480,10 +475,8 @@ int solve_by_price(const shared_rows& s, double budget, bool quiet, std::vector<
 }  // namespace
 
 // The program of the LP file is not handed to CLP as it stands: equivalent
-// ones, with the same optimum, are much smaller. On a million observed pairs
-// at a fraction of 0.1 the whole run took 3.9 s of CPU and 245 MB with them,
-// 218 s and 1.4 GB with the LP file's program; at 0.3, where the budget row
-// stays, 4.7 s and 238 MB against 1043 s and 1.4 GB.
+// ones, with the same optimum, are much smaller, and CLP solves them in a
+// small part of the time and memory.
 int solve_program(const lp_rows& rows, size_t ndint, bool quiet, std::vector<double>& value,
                   double& price) {
   // The slacks are at least 0, so a negative bound leaves no solution.
@@ -521,9 +514,8 @@ int solve_program(const lp_rows& rows, size_t ndint, bool quiet, std::vector<dou
   for (size_t r = 0; r < nrows; ++r) solve[r] = !alone[r];
   if (!with_budget) {
     // Without slacks a row of one domain pair sets that pair to 1, which
-    // covers every row that has it. Left to CLP's presolve, this made the
-    // whole run on a million observed pairs take 6.1 s of CPU and 641 MB
-    // instead of 3.7 s and 244 MB.
+    // covers every row that has it; done here, it spares CLP's presolve
+    // the most of its work.
     for (size_t r = 0; r < nrows; ++r)
       if (solve[r] && rows.start[r + 1] - rows.start[r] == 1) value[rows.term[rows.start[r]]] = 1.0;
     for (size_t r = 0; r < nrows; ++r)

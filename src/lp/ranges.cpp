@@ -223,10 +223,8 @@ void load_component(const face_rows& m, const face& fc, const component& c, ClpS
 // objective of its pairs still to be set: the programs that bound each pair
 // are solved in their dual, whose rows are the component's pairs and free
 // slacks rather than its rows. A pair's objective is then its dual row's
-// bound, which the dual simplex takes from the last basis; on a hub
-// protein's 5 000 partners, whose component has six times as many rows as
-// pairs, the whole run took 9.7 s instead of 36 s, and 5.0 s instead of
-// 6.9 s on the generated set of a hundred thousand observed pairs. A dual
+// bound, which the dual simplex takes from the last basis; a component has
+// many more rows than pairs, around a hub protein most of all. A dual
 // column for each row of the component, free for an equation, at least 0
 // otherwise, of cost -1 (CLP minimises); two for the budget row's two
 // sides; a row for each column of face_rows, at most its cost.
@@ -259,9 +257,8 @@ void load_face_dual(const face_rows& m, const face& fc, const component& c, bool
 
 // Minimises the objective set in `model`, going on from its last basis,
 // whose factorisation CLP keeps from one program to the next (only the
-// objective changes): on the generated set of a hundred thousand observed
-// pairs, whose largest component asks 3 400 programs, the whole run took
-// 7.2 s instead of 10.8 s. Returns CLP's status: 0 when optimal.
+// objective changes), so that a component's thousands of programs do not
+// each start afresh. Returns CLP's status: 0 when optimal.
 int reoptimise(ClpSimplex& model) {
   {
     exit_on_signal at_once;
@@ -301,11 +298,10 @@ int slack_range(const shared_rows& s, const face& fc, component& c, std::vector<
 // optimum is reached by some optimal solution. In the relaxation, every
 // column of T's rows and their slacks are free and the rows outside T are
 // left out, so that each solution of the face gives one of it: no optimal
-// solution goes beyond its optimum. Where the two meet, that is the bound.
-// On the high-confidence set of 111 226 observed human interactions at a
-// fraction of 0.1, whose largest component asked 3 859 programs after the
-// sums, all but 64 of them met within three steps; the whole run took 4.9 s
-// instead of 18 s.
+// solution goes beyond its optimum. Where the two meet, that is the bound,
+// found in a program of the rows' size rather than of the component's; on
+// real interactomes nearly all columns left after the sums meet within
+// three steps.
 class near_rows {
  public:
   near_rows(const face_rows& m, const face& fc, const component& c, bool budget, double lo,

@@ -42,8 +42,8 @@ void put_names(FILE* f, const node_table& t, const pair& p) {
 }
 
 void put_escaped(FILE* f, const std::string& name) {
-  // Written a run of plain bytes at a time: a byte at a time took a tenth
-  // of a run on a million observed pairs with --graded.
+  // Written a run of plain bytes at a time: a name is written for every
+  // domain pair, and a byte at a time was a visible share of a run.
   for (size_t at = 0; at < name.size();) {
     const size_t end = std::min(name.find_first_of("\t\\", at), name.size());
     std::fwrite(name.data() + at, 1, end - at, f);
@@ -320,9 +320,8 @@ void put_value(FILE* f, double v) {
 void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs, const cv_scores& s,
             size_t from) {
   // A cross-validation writes millions of these lines, nearly all with a
-  // score of 0 or 1: those go out without printf, which took a seventh of
-  // the CPU time of the process that writes them and 5% of a
-  // cross-validation of 100 000 pairs with two jobs.
+  // score of 0 or 1: those go out without printf, whose parsing of the
+  // format was a large share of the time of the process that writes them.
   char num[32];
   for (size_t k = 0; k < pairs.size(); ++k) {
     const cv_pair& p = pairs[k];
