@@ -1,3 +1,6 @@
+// Input files (gzip through zlib), lines of any length, output files renamed
+// into place when complete and groups of them renamed together, the
+// interrupting signals, and "%f" and "%g" as printf renders them.
 #include "io.h"
 
 #include <fcntl.h>

@@ -1,3 +1,8 @@
+// The in-memory solve with COIN-OR CLP: the program of the LP file replaced
+// by equivalent smaller ones with the same optimum (rows settled by rule,
+// pairs fixed at a budget's price, the budget row replaced by a search for
+// its price), each given to CLP as its dual, and the optimum with the
+// budget settled from the two solutions on either side of it.
 #include <ClpPresolve.hpp>
 #include <ClpSimplex.hpp>
 #include <ClpSolve.hpp>

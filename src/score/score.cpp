@@ -1,3 +1,6 @@
+// The test pairs' scores and bounds from the domain pairs' values and
+// ranges, the writers of the result files, the reference list's counts and
+// the measures of a cross-validation.
 #include "score.h"
 
 #include <algorithm>
