@@ -65,12 +65,15 @@ std::optional<solve_result> failed(const solve_job& job, const char* what) {
 
 template <class T>
 void put(std::string& bytes, const T* data, size_t n) {
+  // An empty column's data may be null, which memcpy must not be given.
+  if (n == 0) return;
   bytes.append(reinterpret_cast<const char*>(data), n * sizeof(T));
 }
 
 template <class T>
 bool take(std::string_view& bytes, T* data, size_t n) {
   if (n > bytes.size() / sizeof(T)) return false;
+  if (n == 0) return true;
   std::memcpy(data, bytes.data(), n * sizeof(T));
   bytes.remove_prefix(n * sizeof(T));
   return true;
