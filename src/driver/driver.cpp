@@ -344,6 +344,10 @@ int flush_stdout() {
 int run(const options& o) {
   if (check_outdir(o.outdir)) return 1;
   if (o.folds > 0) return cross_validate(o);
+  // The reference list is read first, so that an error in it comes before
+  // any count line.
+  known_pairs known;
+  if (!o.known_file.empty() && read_known(o.known_file, known)) return 1;
   node_table t;
   pair_set obs, test, dint;
   if (readdata(t, obs, test, dint, o.obs_file, o.dom_file, o.test_file, o.in)) return 1;
@@ -357,8 +361,7 @@ int run(const options& o) {
   // stops before writing any file.
   if (flush_stdout()) return 1;
   if (t.ndom == 0 && test.n > 0) warn_no_domains(o, t);
-  known_pairs known;
-  if (!o.known_file.empty() && read_known(o.known_file, known)) return 1;
+  if (!o.known_file.empty()) check_known(t, dint, known, o.known_file, o.dom_file);
   if (dint.nobs > 0) hint_solver(o, rows.obs_pos.size() + 1);
   // The graded confidence comes from the observed pairs alone: the same
   // for every fraction.
