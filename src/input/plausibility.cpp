@@ -42,17 +42,36 @@ bool number_like(std::string_view s) {
   return s.size() >= 16 && std::all_of(s.begin(), s.end(), hex);
 }
 
+// Which pair files each protein is in, and whether its name is also that
+// of a domain of the table.
+struct protein_marks {
+  std::vector<char> in_obs, in_test, is_domain;
+};
+
+protein_marks mark_proteins(const node_table& t, const pair_set& obs, const pair_set& test) {
+  protein_marks m;
+  m.in_obs.assign(t.prot.size(), 0);
+  m.in_test.assign(t.prot.size(), 0);
+  m.is_domain.assign(t.prot.size(), 0);
+  for (const pair& p : obs.item) m.in_obs[p.i] = m.in_obs[p.j] = 1;
+  for (const pair& p : test.item) m.in_test[p.i] = m.in_test[p.j] = 1;
+  for (const node& d : t.dom)
+    if (int q = find_prot(t, d.name); q >= 0) m.is_domain[q] = 1;
+  return m;
+}
+
 // The domain occurrences on proteins of the pair files (what the tables
-// keep), and those whose domain is a number or the name of a protein.
+// keep), and those whose domain is a number or the name of a protein (of
+// the observed and of the test file).
 struct domain_census {
   long links = 0;
   long numbers = 0;
-  long proteins = 0;
+  long proteins = 0, of_obs = 0, of_test = 0;
   const node* number = nullptr;  // the first of each kind
   const node* protein = nullptr;
 };
 
-domain_census take_census(const node_table& t) {
+domain_census take_census(const node_table& t, const protein_marks& m) {
   domain_census c;
   for (const node& d : t.dom) {
     c.links += d.n;
@@ -60,12 +79,19 @@ domain_census take_census(const node_table& t) {
       c.numbers += d.n;
       if (!c.number) c.number = &d;
     }
-    if (find_prot(t, d.name) >= 0) {
+    if (int q = find_prot(t, d.name); q >= 0) {
       c.proteins += d.n;
+      c.of_obs += m.in_obs[q] ? d.n : 0;
+      c.of_test += m.in_test[q] ? d.n : 0;
       if (!c.protein) c.protein = &d;
     }
   }
   return c;
+}
+
+// Whether `part` is most of the domain occurrences, of enough of them.
+bool most_links(long part, const domain_census& c) {
+  return c.links >= kFewest && 2 * part > c.links;
 }
 
 const char* order_hint(const input_names& f) {
@@ -86,10 +112,34 @@ std::string shown(std::string_view s) {
   return std::string(s.begin(), std::find(s.begin(), s.end(), '\0'));
 }
 
-// The domain table's errors: most of its lines pairs of proteins, most of
-// its domains protein names or numbers. Returns 0, or 1 after printing why.
-int check_domains(const table_notes& n, const domain_census& c, const input_names& f,
-                  const input_options& o) {
+// A pair file most of whose pairs name a domain of the table is a domain
+// table itself, unless the table's domains are mostly proteins of the other
+// pair file too: then the table is the pair file. Returns whether it said so.
+bool pairs_of_domains(const node_table& t, const pair_set& s, const std::string& file,
+                      const char* role, long other_links, const domain_census& c,
+                      const protein_marks& m, const input_names& f) {
+  long n = 0;
+  int example = -1;
+  for (const pair& p : s.item) {
+    if (!m.is_domain[p.i] && !m.is_domain[p.j]) continue;
+    if (n++ == 0) example = m.is_domain[p.i] ? p.i : p.j;
+  }
+  if (s.n < kFewest || 2 * n <= s.n || most_links(other_links, c)) return false;
+  std::fprintf(stderr,
+               "'%s': %ld of its %d pairs name a domain of '%s', such as '%s': a domain table in "
+               "the place of %s? (%s)\n",
+               file.c_str(), n, s.n, f.dom.c_str(), shown(t.prot[example].name).c_str(), role,
+               order_hint(f));
+  return true;
+}
+
+// The errors of files in each other's place, or of columns read as
+// domains: a pair file that names the table's domains; a domain table most
+// of whose lines are pairs, or most of whose domains are protein names or
+// numbers. Returns 0, or 1 after printing why.
+int check_misplaced(const node_table& t, const pair_set& obs, const pair_set& test,
+                    const protein_marks& m, const table_notes& n, const input_names& f,
+                    const input_options& o) {
   const char* dom = f.dom.c_str();
   if (n.lines >= kFewest && 2 * n.pair_lines > n.lines) {
     std::fprintf(stderr,
@@ -98,30 +148,34 @@ int check_domains(const table_notes& n, const domain_census& c, const input_name
                  dom, n.pair_lines, n.lines, shown(n.pair_line).c_str(), order_hint(f));
     return 1;
   }
-  if (c.links < kFewest) return 0;
-  if (2 * c.proteins > c.links) {
+  const domain_census c = take_census(t, m);
+  if (pairs_of_domains(t, obs, f.obs, "OBSERVED_PAIRS", c.of_test, c, m, f) ||
+      (f.with_test && pairs_of_domains(t, test, f.test, "TEST_PAIRS", c.of_obs, c, m, f)))
+    return 1;
+  if (most_links(c.proteins, c)) {
     std::fprintf(
         stderr,
-        "'%s': %ld of the %ld domains it gives proteins of the pair files are protein "
-        "names themselves, such as '%s': a pair file in the place of DOMAINS? (%s)\n",
+        "'%s': %ld of the %ld domains it gives the proteins of the pair files are "
+        "protein names themselves, such as '%s': a pair file in the place of DOMAINS? "
+        "(%s)\n",
         dom, c.proteins, c.links, shown(c.protein->name).c_str(),
         o.protein_column > 0 ? "or --domain-columns on a column of proteins" : order_hint(f));
     return 1;
   }
   // Domains that are all numbers may be numbered identifiers; numbers
   // mixed with names are columns of a table read as domains.
-  if (2 * c.numbers > c.links && c.numbers < c.links) {
+  if (most_links(c.numbers, c) && c.numbers < c.links) {
     std::fprintf(stderr,
-                 "'%s': %ld of the %ld domains it gives proteins of the pair files are numbers or "
-                 "checksums, such as '%s': columns of a table read as domains? %s\n",
+                 "'%s': %ld of the %ld domains it gives the proteins of the pair files are numbers "
+                 "or checksums, such as '%s': columns of a table read as domains? %s\n",
                  dom, c.numbers, c.links, shown(c.number->name).c_str(), columns_hint(o));
     return 1;
   }
-  if (c.numbers == c.links)
+  if (most_links(c.numbers, c))
     std::fprintf(stderr,
-                 "warning: '%s': every domain it gives proteins of the pair files is a number or "
-                 "checksum, such as '%s': numbered domain identifiers, or a column of positions? "
-                 "%s\n",
+                 "warning: '%s': every domain it gives the proteins of the pair files is a number "
+                 "or checksum, such as '%s': numbered domain identifiers, or a column of "
+                 "positions? %s\n",
                  dom, shown(c.number->name).c_str(), columns_hint(o));
   return 0;
 }
@@ -147,10 +201,7 @@ unknown_count count_unknown(const node_table& t, const pair_set& s,
 // Pair files most of whose pairs have a protein the other inputs do not
 // name: a warning each.
 void check_pairs(const node_table& t, const pair_set& obs, const pair_set& test,
-                 const input_names& f) {
-  std::vector<char> in_obs(t.prot.size(), 0), in_test(t.prot.size(), 0);
-  for (const pair& p : obs.item) in_obs[p.i] = in_obs[p.j] = 1;
-  for (const pair& p : test.item) in_test[p.i] = in_test[p.j] = 1;
+                 const protein_marks& m, const input_names& f) {
   auto warn = [&](const pair_set& s, const std::string& file, const std::vector<char>& other,
                   const std::string& other_file) {
     if (s.n < kFewest) return;
@@ -162,8 +213,8 @@ void check_pairs(const node_table& t, const pair_set& obs, const pair_set& test,
     std::fprintf(stderr, "warning: '%s': %ld of its %d pairs have a protein %s, such as '%s'\n",
                  file.c_str(), u.pairs, s.n, where.c_str(), shown(t.prot[u.example].name).c_str());
   };
-  warn(obs, f.obs, in_test, f.with_test ? f.test : std::string());
-  if (f.with_test) warn(test, f.test, in_obs, f.obs);
+  warn(obs, f.obs, m.in_test, f.with_test ? f.test : std::string());
+  if (f.with_test) warn(test, f.test, m.in_obs, f.obs);
 }
 
 // The two names of a reference list's key (known_key): the length of the
@@ -218,7 +269,8 @@ void note_protein_line(table_notes& n, int q, long line_no) {
 
 int check_tables(const node_table& t, const pair_set& obs, const pair_set& test,
                  const table_notes& notes, const input_names& names, const input_options& o) {
-  if (check_domains(notes, take_census(t), names, o)) return 1;
+  const protein_marks marks = mark_proteins(t, obs, test);
+  if (check_misplaced(t, obs, test, marks, notes, names, o)) return 1;
   if (notes.repeated > 0)
     std::fprintf(stderr,
                  "warning: '%s': %ld proteins are on more than one line, the first '%s' on lines "
@@ -226,7 +278,7 @@ int check_tables(const node_table& t, const pair_set& obs, const pair_set& test,
                  "them is carried twice\n",
                  names.dom.c_str(), notes.repeated, shown(t.prot[notes.repeated_prot].name).c_str(),
                  notes.repeated_lines[0], notes.repeated_lines[1]);
-  check_pairs(t, obs, test, names);
+  check_pairs(t, obs, test, marks, names);
   return 0;
 }
 
