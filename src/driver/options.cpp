@@ -12,6 +12,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "driver.h"
@@ -396,6 +397,13 @@ int option_error(int id, const char* arg, const options& o) {
   if (optopt != 0)
     return usage_error("option '" + std::string(arg, std::strcspn(arg, "=")) + "' takes no value",
                        o);
+  // An unknown long option that begins the names of several is ambiguous:
+  // they are named.
+  std::string name(arg, std::strcspn(arg, "=")), candidates;
+  for (const struct option* x = kOptions; x->name && name.size() > 2; ++x)
+    if (std::string_view(x->name).starts_with(name.substr(2)))
+      candidates += std::string(candidates.empty() ? "" : ", ") + "--" + x->name;
+  if (!candidates.empty()) return usage_error("ambiguous option '" + name + "': " + candidates, o);
   return usage_error(std::string("unknown option '") + arg + "'", o);
 }
 

@@ -61,17 +61,17 @@ protein_marks mark_proteins(const node_table& t, const pair_set& obs, const pair
 }
 
 // The domain occurrences on proteins of the pair files (what the tables
-// keep), and those whose domain is a number or the name of a protein (of
-// the observed and of the test file).
+// keep), and those whose domain is a number or the name of a protein, and
+// of a protein that carries domains itself.
 struct domain_census {
   long links = 0;
   long numbers = 0;
-  long proteins = 0, of_obs = 0, of_test = 0;
+  long proteins = 0, carrying = 0;
   const node* number = nullptr;  // the first of each kind
   const node* protein = nullptr;
 };
 
-domain_census take_census(const node_table& t, const protein_marks& m) {
+domain_census take_census(const node_table& t) {
   domain_census c;
   for (const node& d : t.dom) {
     c.links += d.n;
@@ -81,8 +81,7 @@ domain_census take_census(const node_table& t, const protein_marks& m) {
     }
     if (int q = find_prot(t, d.name); q >= 0) {
       c.proteins += d.n;
-      c.of_obs += m.in_obs[q] ? d.n : 0;
-      c.of_test += m.in_test[q] ? d.n : 0;
+      c.carrying += t.prot[q].n > 0 ? d.n : 0;
       if (!c.protein) c.protein = &d;
     }
   }
@@ -113,18 +112,16 @@ std::string shown(std::string_view s) {
 }
 
 // A pair file most of whose pairs name a domain of the table is a domain
-// table itself, unless the table's domains are mostly proteins of the other
-// pair file too: then the table is the pair file. Returns whether it said so.
+// table itself. Returns whether it said so.
 bool pairs_of_domains(const node_table& t, const pair_set& s, const std::string& file,
-                      const char* role, long other_links, const domain_census& c,
-                      const protein_marks& m, const input_names& f) {
+                      const char* role, const protein_marks& m, const input_names& f) {
   long n = 0;
   int example = -1;
   for (const pair& p : s.item) {
     if (!m.is_domain[p.i] && !m.is_domain[p.j]) continue;
     if (n++ == 0) example = m.is_domain[p.i] ? p.i : p.j;
   }
-  if (s.n < kFewest || 2 * n <= s.n || most_links(other_links, c)) return false;
+  if (s.n < kFewest || 2 * n <= s.n) return false;
   std::fprintf(stderr,
                "'%s': %ld of its %d pairs name a domain of '%s', such as '%s': a domain table in "
                "the place of %s? (%s)\n",
@@ -148,11 +145,16 @@ int check_misplaced(const node_table& t, const pair_set& obs, const pair_set& te
                  dom, n.pair_lines, n.lines, shown(n.pair_line).c_str(), order_hint(f));
     return 1;
   }
-  const domain_census c = take_census(t, m);
-  if (pairs_of_domains(t, obs, f.obs, "OBSERVED_PAIRS", c.of_test, c, m, f) ||
-      (f.with_test && pairs_of_domains(t, test, f.test, "TEST_PAIRS", c.of_obs, c, m, f)))
+  // Domains named as proteins are those of a pair file read as the table
+  // when they carry domains themselves, as the proteins of pairs do; when
+  // they do not, a domain table read as a pair file made them proteins.
+  const domain_census c = take_census(t);
+  const bool pair_table = most_links(c.proteins, c);
+  if ((!pair_table || 2 * c.carrying <= c.proteins) &&
+      (pairs_of_domains(t, obs, f.obs, "OBSERVED_PAIRS", m, f) ||
+       (f.with_test && pairs_of_domains(t, test, f.test, "TEST_PAIRS", m, f))))
     return 1;
-  if (most_links(c.proteins, c)) {
+  if (pair_table) {
     std::fprintf(
         stderr,
         "'%s': %ld of the %ld domains it gives the proteins of the pair files are "
