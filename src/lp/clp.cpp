@@ -312,24 +312,12 @@ int solve_budget(const shared_rows& s, const std::vector<char>& solve,
   return 0;
 }
 
-// Given `lo` and `hi`, optimal at the budget row's dual price mu*, with more
-// and with fewer slacks than the budget, stores in `value` an optimal
-// solution of the program with the budget row: one optimal at mu* whose
-// slacks sum to the budget. The pairs that lo and hi value differently fall
-// into groups, two pairs being in one group when a row has both; a row's
-// slack depends on one group at most, so that the cost at mu* is a sum over
-// the groups, and a group costs as much in lo as in hi (else one of them
-// would not be optimal). Hence taking each group from lo or from hi keeps
-// the solution optimal at mu*. The groups are taken from hi, then, the
-// largest first, from lo where the slacks stay within the budget; when they
-// fall short of it, the smallest group left that would cross it is solved
-// on its own with the rest of the budget: the mix of lo and hi in it that
-// meets the budget is optimal, so this program's optimum is too, and CLP
-// finds one at a vertex. Returns CLP's status: 0 when optimal.
-int settle(const shared_rows& s, const point& lo, const point& hi, double mu, double budget,
-           bool quiet, std::vector<double>& value) {
+// The groups of the pairs that `lo` and `hi` value differently, two pairs
+// being in one group when a row has both: for each pair, a pair of its
+// group (the same for all of them), or -1 when lo and hi agree on it.
+std::vector<int> pair_groups(const shared_rows& s, const point& lo, const point& hi) {
   const size_t npairs = s.dint.size(), n = s.start.size() - 1;
-  std::vector<int> group(npairs, -1);  // a pair of the group, or -1 when lo and hi agree
+  std::vector<int> group(npairs, -1);
   auto find = [&](int j) {
     while (group[j] != j) j = group[j] = group[group[j]];
     return j;
@@ -347,11 +335,34 @@ int settle(const shared_rows& s, const point& lo, const point& hi, double mu, do
         group[find(j)] = first;
     }
   }
+  for (size_t j = 0; j < npairs; ++j)
+    if (group[j] >= 0) group[j] = find(static_cast<int>(j));
+  return group;
+}
+
+// Given `lo` and `hi`, optimal at the budget row's dual price mu*, with more
+// and with fewer slacks than the budget, stores in `value` an optimal
+// solution of the program with the budget row: one optimal at mu* whose
+// slacks sum to the budget. The pairs that lo and hi value differently fall
+// into groups, two pairs being in one group when a row has both; a row's
+// slack depends on one group at most, so that the cost at mu* is a sum over
+// the groups, and a group costs as much in lo as in hi (else one of them
+// would not be optimal). Hence taking each group from lo or from hi keeps
+// the solution optimal at mu*. The groups are taken from hi, then, the
+// largest first, from lo where the slacks stay within the budget; when they
+// fall short of it, the smallest group left that would cross it is solved
+// on its own with the rest of the budget: the mix of lo and hi in it that
+// meets the budget is optimal, so this program's optimum is too, and CLP
+// finds one at a vertex. Returns CLP's status: 0 when optimal.
+int settle(const shared_rows& s, const point& lo, const point& hi, double mu, double budget,
+           bool quiet, std::vector<double>& value) {
+  const size_t npairs = s.dint.size(), n = s.start.size() - 1;
+  const std::vector<int> group = pair_groups(s, lo, hi);
   // For each group: its size, and the slacks that taking it from lo
   // instead of hi adds.
   std::vector<int> size(npairs, 0);
   for (size_t j = 0; j < npairs; ++j)
-    if (group[j] >= 0) ++size[find(static_cast<int>(j))];
+    if (group[j] >= 0) ++size[group[j]];
   std::vector<double> more(npairs, 0.0);
   std::vector<int> row_group(n, -1);
   for (size_t i = 0; i < n; ++i) {
@@ -360,7 +371,7 @@ int settle(const shared_rows& s, const point& lo, const point& hi, double mu, do
       const int j = s.pair[x];
       cover_lo += lo.value[j];
       cover_hi += hi.value[j];
-      if (group[j] >= 0) row_group[i] = find(j);
+      if (group[j] >= 0) row_group[i] = group[j];
     }
     if (row_group[i] >= 0)
       more[row_group[i]] += std::max(0.0, 1.0 - cover_lo) - std::max(0.0, 1.0 - cover_hi);
@@ -377,15 +388,14 @@ int settle(const shared_rows& s, const point& lo, const point& hi, double mu, do
   for (int g : order)
     if (!from_lo[g] && (cross < 0 || size[g] < size[cross])) cross = g;
   for (size_t j = 0; j < npairs; ++j)
-    value[s.dint[j]] =
-        group[j] >= 0 && from_lo[find(static_cast<int>(j))] ? lo.value[j] : hi.value[j];
+    value[s.dint[j]] = group[j] >= 0 && from_lo[group[j]] ? lo.value[j] : hi.value[j];
   if (cross < 0 || short_of <= 1e-9 * budget) return 0;
 
   // The crossing group's program: its pairs, its rows, less the values of
   // their other pairs, and what the budget is still short of as well as
   // what these rows' slacks had of it in hi; mu is its budget's price.
   std::vector<char> other(npairs), solve(n);
-  for (size_t j = 0; j < npairs; ++j) other[j] = group[j] < 0 || find(static_cast<int>(j)) != cross;
+  for (size_t j = 0; j < npairs; ++j) other[j] = group[j] < 0 || group[j] != cross;
   for (size_t i = 0; i < n; ++i) solve[i] = row_group[i] == cross;
   double rest = short_of;
   for (size_t i = 0; i < n; ++i) {

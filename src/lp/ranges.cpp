@@ -467,38 +467,35 @@ bool near_rows::bound(int k, double sense, int radius, size_t max_rows, See seen
   return met;
 }
 
-// The range of each free pair of a component whose slacks sum to between
-// `lo` and `hi`. Programs maximise the sum of the columns not yet seen at 1
-// as long as each shows more of them there, then minimise the sum of those
-// not yet seen at 0 likewise; the bound of each column left is then found
-// from the rows near it (near_rows), or else by a program of its own. A
-// column of twins is each twin's highest value, and 0 their lowest, so that
-// only the other columns are minimised.
-int pair_ranges(const shared_rows& s, const face& fc, const component& c, double lo, double hi,
-                std::vector<int>& col_of, std::vector<double>& low, std::vector<double>& high) {
-  if (c.row.size() == 1) {
-    // One equation: its pairs and, between lo and hi, its slack sum to 1.
-    const double e_lo = c.slacks ? lo : 0.0, e_hi = c.slacks ? hi : 0.0;
-    for (int j : c.pair) {
-      low[j] = c.pair.size() == 1 ? 1.0 - e_hi : 0.0;
-      high[j] = 1.0 - e_lo;
-    }
-    return 0;
+// One equation: its pairs and, between lo and hi, its slack sum to 1.
+void one_row_ranges(const component& c, double lo, double hi, std::vector<double>& low,
+                    std::vector<double>& high) {
+  const double e_lo = c.slacks ? lo : 0.0, e_hi = c.slacks ? hi : 0.0;
+  for (int j : c.pair) {
+    low[j] = c.pair.size() == 1 ? 1.0 - e_hi : 0.0;
+    high[j] = 1.0 - e_lo;
   }
-  const bool budget = c.slacks > 0 && (lo > c.lo + kTol || hi < c.hi - kTol);
-  const face_rows m = face_matrix(s, fc, c, col_of);
+}
+
+// The solves of a component's face program, by its dual, for weights on
+// its columns: each column's least and greatest value seen so far, and the
+// rows near a column once they are made.
+struct face_solves {
+  const face_rows& m;
   ClpSimplex dual;
-  load_face_dual(m, fc, c, budget, lo, hi, dual);
-  // Made once a column is left after the sums.
   std::optional<near_rows> near;
-  const size_t nc = c.twins.size();
-  std::vector<double> seen_lo(nc, 2.0), seen_hi(nc, -1.0), value(m.vars);
-  auto see = [&](int k, double v) {
+  std::vector<double> seen_lo, seen_hi, value;
+
+  face_solves(const face_rows& rows, size_t nc)
+      : m(rows), seen_lo(nc, 2.0), seen_hi(nc, -1.0), value(rows.vars) {}
+  void see(int k, double v) {
     seen_lo[k] = std::min(seen_lo[k], v);
     seen_hi[k] = std::max(seen_hi[k], v);
-  };
-  // Minimises the sum of w[k] times column k.
-  auto solve = [&](const std::vector<double>& w) -> int {
+  }
+  // Minimises the sum of w[k] times column k. Returns 0, or 1 after
+  // printing why.
+  int solve(const std::vector<double>& w) {
+    const size_t nc = seen_lo.size();
     for (size_t k = 0; k < nc; ++k) dual.setRowUpper(static_cast<int>(k), w[k]);
     {
       exit_on_signal at_once;
@@ -510,7 +507,16 @@ int pair_ranges(const shared_rows& s, const face& fc, const component& c, double
     for (size_t k = 0; k < nc; ++k) see(static_cast<int>(k), value[k]);
     if (near) near->set_solution(value);
     return 0;
-  };
+  }
+};
+
+// The highest values (sense -1) or the lowest (sense 1) of a component's
+// columns: programs of the sum of the columns not yet seen at their bound
+// as long as each shows more of them there, then for each column left the
+// rows near it, or else a program of its own. Returns 0, or 1 after
+// printing why.
+int bound_columns(face_solves& f, const face& fc, const component& c, bool budget, double lo,
+                  double hi, double sense) {
   // The rows near a column are tried while they settle about as many
   // columns as they fail to, up to an eighth of the component's rows (and
   // a few thousand): where they do not, as around a hub protein, whose
@@ -518,42 +524,76 @@ int pair_ranges(const shared_rows& s, const face& fc, const component& c, double
   // cost more than the component's own from its last basis. Three steps
   // settled nearly all columns that the sums left on the sets tried.
   const size_t max_rows = std::min<size_t>(3000, std::max<size_t>(8, c.row.size() / 8));
-  for (double sense : {-1.0, 1.0}) {
-    auto unsettled = [&](size_t k) {
-      return sense < 0 ? seen_hi[k] < 1.0 - kTol : c.twins[k] == 1 && seen_lo[k] > kTol;
-    };
-    std::vector<double> w(nc);
-    for (size_t left = nc + 1;;) {
-      size_t now = 0;
-      for (size_t k = 0; k < nc; ++k) now += (w[k] = unsettled(k) ? sense : 0.0) != 0.0;
-      if (now == 0 || now == left) break;
-      left = now;
-      if (solve(w)) return 1;
-    }
-    std::fill(w.begin(), w.end(), 0.0);
-    int credit = 16;
-    for (size_t k = 0; k < nc; ++k) {
-      if (!unsettled(k)) continue;
-      if (!near) {
-        near.emplace(m, fc, c, budget, lo, hi);
-        near->set_solution(value);
-      }
-      bool met = false;
-      for (int radius = 1; radius <= 3 && credit > 0 && !met && unsettled(k); ++radius)
-        met = near->bound(static_cast<int>(k), sense, radius, max_rows, see);
-      credit += met || !unsettled(k) ? 1 : -1;
-      if (met || !unsettled(k)) continue;
-      w[k] = sense;
-      if (solve(w)) return 1;
-      w[k] = 0;
-    }
+  const size_t nc = c.twins.size();
+  auto unsettled = [&](size_t k) {
+    return sense < 0 ? f.seen_hi[k] < 1.0 - kTol : c.twins[k] == 1 && f.seen_lo[k] > kTol;
+  };
+  std::vector<double> w(nc);
+  for (size_t left = nc + 1;;) {
+    size_t now = 0;
+    for (size_t k = 0; k < nc; ++k) now += (w[k] = unsettled(k) ? sense : 0.0) != 0.0;
+    if (now == 0 || now == left) break;
+    left = now;
+    if (f.solve(w)) return 1;
   }
-  for (size_t k = 0; k < c.pair.size(); ++k) {
-    const int col = c.col[k];
-    high[c.pair[k]] = seen_hi[col];
-    low[c.pair[k]] = c.twins[col] > 1 ? 0.0 : seen_lo[col];
+  std::fill(w.begin(), w.end(), 0.0);
+  int credit = 16;
+  auto see = [&f](int k, double v) { f.see(k, v); };
+  for (size_t k = 0; k < nc; ++k) {
+    if (!unsettled(k)) continue;
+    if (!f.near) {
+      f.near.emplace(f.m, fc, c, budget, lo, hi);
+      f.near->set_solution(f.value);
+    }
+    bool met = false;
+    for (int radius = 1; radius <= 3 && credit > 0 && !met && unsettled(k); ++radius)
+      met = f.near->bound(static_cast<int>(k), sense, radius, max_rows, see);
+    credit += met || !unsettled(k) ? 1 : -1;
+    if (met || !unsettled(k)) continue;
+    w[k] = sense;
+    if (f.solve(w)) return 1;
+    w[k] = 0;
   }
   return 0;
+}
+
+// The range of each free pair of a component whose slacks sum to between
+// `lo` and `hi`: the highest values first, then the lowest (bound_columns).
+// A column of twins is each twin's highest value, and 0 their lowest, so
+// that only the other columns are minimised.
+int pair_ranges(const shared_rows& s, const face& fc, const component& c, double lo, double hi,
+                std::vector<int>& col_of, std::vector<double>& low, std::vector<double>& high) {
+  if (c.row.size() == 1) {
+    one_row_ranges(c, lo, hi, low, high);
+    return 0;
+  }
+  const bool budget = c.slacks > 0 && (lo > c.lo + kTol || hi < c.hi - kTol);
+  const face_rows m = face_matrix(s, fc, c, col_of);
+  face_solves f(m, c.twins.size());
+  load_face_dual(m, fc, c, budget, lo, hi, f.dual);
+  for (double sense : {-1.0, 1.0})
+    if (bound_columns(f, fc, c, budget, lo, hi, sense)) return 1;
+  for (size_t k = 0; k < c.pair.size(); ++k) {
+    const int col = c.col[k];
+    high[c.pair[k]] = f.seen_hi[col];
+    low[c.pair[k]] = c.twins[col] > 1 ? 0.0 : f.seen_lo[col];
+  }
+  return 0;
+}
+
+// What the budget leaves to the components' slacks once the slacks fixed on
+// the way are taken: 1 for a row left without an open pair, 1 for an open
+// row whose pairs all left the face, 0 for the rest.
+double budget_left(const shared_rows& s, const fixing& f, const face& fc, double budget) {
+  const size_t n = s.start.size() - 1;
+  for (size_t i = 0; i < n; ++i) {
+    if (f.left[i] == 0) budget -= 1.0;
+    if (f.left[i] <= 0) continue;
+    bool any = false;
+    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) any = any || fc.free_pair[s.pair[x]];
+    if (!any) budget -= 1.0;
+  }
+  return budget;
 }
 
 int inconsistent() {
@@ -584,17 +624,7 @@ int find_ranges(const lp_rows& rows, size_t ndint, std::vector<double>& low,
   face fc;
   if (find_face(s, f, mu, fc)) return 1;
 
-  // The slacks fixed on the way: 1 for a row left without an open pair, 1
-  // for an open row whose pairs all left the face, 0 for the rest; the
-  // components' slacks take what the budget has left.
-  double rest = rows.bound;
-  for (size_t i = 0; i < n; ++i) {
-    if (f.left[i] == 0) rest -= 1.0;
-    if (f.left[i] <= 0) continue;
-    bool any = false;
-    for (size_t x = s.start[i]; x < s.start[i + 1]; ++x) any = any || fc.free_pair[s.pair[x]];
-    if (!any) rest -= 1.0;
-  }
+  double rest = budget_left(s, f, fc, rows.bound);
   std::vector<component> comps = components(s, f, fc);
   std::vector<int> col_of(npairs, -1);
   double sum_lo = 0, sum_hi = 0;
