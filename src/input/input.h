@@ -88,8 +88,9 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& dint,
 // Reads a reference list of interacting domain pairs (".gz" allowed): lines
 // of two domain names, or the flat file of the structural domain-interaction
 // databases, whose "#=ID" lines give the two domains' names and, in
-// parentheses, their Pfam accessions. Returns 0, or 1 after printing why
-// (a file without a single pair among them).
+// parentheses, their Pfam accessions. Returns 0, or 1 after printing why,
+// naming the option --known (a file without a single pair among them,
+// whose lines split on commas told so).
 int read_known(const std::string& file, known_pairs& k);
 
 // The tables of a run whose observed and test files would hold the pairs

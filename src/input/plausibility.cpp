@@ -182,8 +182,9 @@ int check_misplaced(const node_table& t, const pair_set& obs, const pair_set& te
   return 0;
 }
 
-// A protein is unknown to the other inputs when it has no domain and is in
-// neither the other pair file nor, given `other`, its proteins' marks.
+// The pairs of a pair file with a protein unknown to the other inputs: one
+// without a domain that the other pair file (its proteins marked in
+// `other`) does not name either; and the first such protein.
 struct unknown_count {
   long pairs = 0;
   int example = -1;
