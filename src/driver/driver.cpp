@@ -120,7 +120,10 @@ int flush_stdout() {
 int run(const options& o) {
   if (check_outdir(o.outdir)) return 1;
   if (o.folds > 0) return cross_validate(o);
+  // The reference list is read first, so that an error in it comes before
+  // any count line.
   run_tables in;
+  if (!o.known_file.empty() && read_known(o.known_file, in.known)) return 1;
   if (readdata(in.t, in.obs, in.test, in.dint, o.obs_file, o.dom_file, o.test_file, o.in)) return 1;
   construct_dint(in.t, in.obs, in.dint, in.rows);
   std::printf("%d\n", in.dint.nobs);
@@ -131,7 +134,7 @@ int run(const options& o) {
   // stops before writing any file.
   if (flush_stdout()) return 1;
   if (in.t.ndom == 0 && in.test.n > 0) warn_no_domains(o, in.t);
-  if (!o.known_file.empty() && read_known(o.known_file, in.known)) return 1;
+  if (!o.known_file.empty()) check_known(in.t, in.dint, in.known, o.known_file, o.dom_file);
   if (in.dint.nobs > 0) hint_solver(o, in.rows.obs_pos.size() + 1);
   // The graded confidence comes from the observed pairs alone: the same
   // for every fraction.

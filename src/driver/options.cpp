@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "driver.h"
 #include "io/io.h"
@@ -22,11 +25,16 @@ namespace {
 constexpr const char* kVersion = "domlp 1.3.0";
 constexpr const char* kSpaces = " \t\n\r\f\v";
 
+// The two forms of the command line, as the usage shows them.
+constexpr const char* kSynopsis =
+    "domlp [OPTIONS] OBSERVED_PAIRS DOMAINS TEST_PAIRS FRACTION[,FRACTION...]";
+constexpr const char* kSynopsisCV =
+    "domlp --cross-validate K [OPTIONS] OBSERVED_PAIRS DOMAINS FRACTION[,FRACTION...]";
+
 void usage(FILE* out) {
+  std::fprintf(out, "usage: %s\n       %s\n", kSynopsis, kSynopsisCV);
   std::fprintf(
       out,
-      "usage: domlp [OPTIONS] OBSERVED_PAIRS DOMAINS TEST_PAIRS FRACTION[,FRACTION...]\n"
-      "       domlp --cross-validate K [OPTIONS] OBSERVED_PAIRS DOMAINS FRACTION[,FRACTION...]\n"
       "\n"
       "Infers the domain pairs that explain the observed protein pairs (a linear\n"
       "program) and predicts which test pairs interact.\n"
@@ -99,6 +107,23 @@ int bad_value(const char* option, const char* value, const char* what) {
   return 2;
 }
 
+// A fraction is a share: one outside [0, 1] is refused, the range given,
+// and one up to 100 was most likely meant as a percentage. `in_list` names
+// the list it is an element of. Returns 0, or 2 after printing why.
+int check_range(const std::string& text, double d, const char* in_list) {
+  const float frac = static_cast<float>(d);
+  if (frac >= 0.0f && frac <= 1.0f) return 0;
+  std::string list = in_list ? std::string(" in the list '") + in_list + "'" : "";
+  std::fprintf(stderr,
+               "fraction '%s'%s is outside [0, 1], the share of the covered observed pairs that "
+               "may go uncovered",
+               text.c_str(), list.c_str());
+  if (d > 1.0 && d <= 100.0)
+    std::fprintf(stderr, ": %.9g %% is written %.9g, not %.9g", d, d / 100, d);
+  std::fputc('\n', stderr);
+  return 2;
+}
+
 // One fraction: the whole text, blanks around it allowed, must be a finite
 // number (in single precision). Returns 0, or 2 after printing why.
 int parse_list_fraction(const std::string& s, const char* list, float& frac) {
@@ -119,12 +144,13 @@ int parse_list_fraction(const std::string& s, const char* list, float& frac) {
     return 2;
   }
   frac = static_cast<float>(d);
-  return 0;
+  return check_range(e, d, list);
 }
 
 // FRACTION: a single value is taken as strtod takes it, with a warning when
 // it is not wholly a number; a comma-separated list must hold whole numbers
-// with distinct run tags. Returns 0, or 2 after printing why.
+// with distinct run tags. Every fraction is in [0, 1]. Returns 0, or 2
+// after printing why.
 int parse_fractions(const char* s, std::vector<float>& fracs) {
   if (!std::strchr(s, ',')) {
     char* end = nullptr;
@@ -133,6 +159,7 @@ int parse_fractions(const char* s, std::vector<float>& fracs) {
       std::fprintf(stderr, "fraction '%s' is not a finite number\n", s);
       return 2;
     }
+    if (check_range(s, d, nullptr)) return 2;
     fracs.push_back(static_cast<float>(d));
     const char* rest = end + std::strspn(end, kSpaces);
     if (end == s || *rest != '\0')
@@ -228,23 +255,6 @@ bool is_number(const char* s) {
   return *end == '\0' || *end == ',';
 }
 
-// Whether the long option `name` (after its "--") takes the next element
-// as its value: it has no "=VALUE", and names an option with a value in
-// full or by a prefix of that option's name alone, as getopt_long reads it.
-bool takes_next(const char* name) {
-  if (std::strchr(name, '=')) return false;
-  const size_t len = std::strlen(name);
-  const struct option* found = nullptr;
-  int prefixes = 0;
-  for (const struct option* x = kOptions; x->name; ++x) {
-    if (std::strncmp(x->name, name, len) != 0) continue;
-    if (std::strlen(x->name) == len) return x->has_arg == required_argument;
-    found = x;
-    ++prefixes;
-  }
-  return prefixes == 1 && found->has_arg == required_argument;
-}
-
 // A format by its name, from `names` (in the order of the enum's values).
 template <class Format>
 int format_of(const char* option, const char* v, std::initializer_list<const char*> names,
@@ -265,29 +275,69 @@ int pair_format_of(const char* option, const char* v, pair_format& f) {
                    "unknown format: use counted, plain or mitab", f);
 }
 
-// "P,D": two column numbers from 1.
+// "P,D": two different column numbers from 1.
 int domain_columns_of(const char* v, input_options& in) {
   const char* comma = std::strchr(v, ',');
   long long p = 0, d = 0;
   if (!comma || !parse_int(std::string(v, comma).c_str(), 1, INT_MAX, p) ||
       !parse_int(comma + 1, 1, INT_MAX, d))
     return bad_value("--domain-columns", v, "not two column numbers P,D counted from 1");
+  if (p == d)
+    return bad_value("--domain-columns", v,
+                     "the protein and its domains must be in different columns");
   in.protein_column = static_cast<int>(p);
   in.domain_column = static_cast<int>(d);
   return 0;
 }
 
+// An option whose value is a number. Returns -1, or the exit status.
+int take_number(int id, const char* v, options& o) {
+  long long n = 0;
+  switch (id) {
+    case opt_jobs:
+      if (!parse_int(v, 1, 1024, n)) return bad_value("--jobs", v, "not a number from 1 to 1024");
+      o.jobs = static_cast<int>(n);
+      return -1;
+    case opt_taxid:
+      if (!parse_int(v + (*v == '-'), 0, LLONG_MAX, n))
+        return bad_value("--taxid", v, "not a taxon number");
+      o.in.taxid = v;
+      return -1;
+    case opt_cross_validate:
+      if (!parse_int(v, 2, INT_MAX, n))
+        return bad_value("--cross-validate", v, "not a number of folds from 2 to 2147483647");
+      o.folds = static_cast<int>(n);
+      return -1;
+    case opt_negatives:
+      if (!parse_int(v, 0, INT_MAX, n))
+        return bad_value("--negatives", v, "not a whole number from 0 to 2147483647");
+      o.negatives = static_cast<int>(n);
+      return -1;
+    case opt_seed: {
+      char* end = nullptr;
+      errno = 0;
+      o.seed = std::strtoull(v, &end, 10);
+      if (*v < '0' || *v > '9' || *end != '\0' || errno != 0)
+        return bad_value("--seed", v, "not a whole number from 0 to 18446744073709551615");
+      return -1;
+    }
+    default:
+      return domain_columns_of(v, o.in) ? 2 : -1;
+  }
+}
+
+// The options without a value.
+constexpr std::pair<int, bool options::*> kFlags[] = {{opt_verbose, &options::verbose},
+                                                      {opt_ranges, &options::ranges},
+                                                      {opt_graded, &options::graded},
+                                                      {opt_baselines, &options::baselines}};
+
 // One option and its value. Returns -1, or the exit status.
 int take_option(int id, const char* v, options& o) {
-  long long n = 0;
   switch (id) {
     case opt_solver:
       o.solver = v;
       o.solver_given = true;
-      return -1;
-    case opt_jobs:
-      if (!parse_int(v, 1, 1024, n)) return bad_value("--jobs", v, "not a number from 1 to 1024");
-      o.jobs = static_cast<int>(n);
       return -1;
     case opt_outdir:
       // An empty name would put the files beside their inputs unasked.
@@ -303,49 +353,13 @@ int take_option(int id, const char* v, options& o) {
                        "unknown format: use counted or by-protein", o.in.domains)
                  ? 2
                  : -1;
-    case opt_domain_columns:
-      return domain_columns_of(v, o.in) ? 2 : -1;
     case opt_id_db:
       if (!*v) return bad_value("--id-db", v, "empty database name");
       o.in.id_db = v;
       return -1;
-    case opt_taxid:
-      if (!parse_int(v + (*v == '-'), 0, LLONG_MAX, n))
-        return bad_value("--taxid", v, "not a taxon number");
-      o.in.taxid = v;
-      return -1;
-    case opt_cross_validate:
-      if (!parse_int(v, 2, INT_MAX, n))
-        return bad_value("--cross-validate", v, "not a number of folds of at least 2");
-      o.folds = static_cast<int>(n);
-      return -1;
-    case opt_negatives:
-      if (!parse_int(v, 0, INT_MAX, n)) return bad_value("--negatives", v, "not a whole number");
-      o.negatives = static_cast<int>(n);
-      return -1;
-    case opt_seed: {
-      char* end = nullptr;
-      errno = 0;
-      o.seed = std::strtoull(v, &end, 10);
-      if (*v < '0' || *v > '9' || *end != '\0' || errno != 0)
-        return bad_value("--seed", v, "not an unsigned integer");
-      return -1;
-    }
-    case opt_verbose:
-      o.verbose = true;
-      return -1;
-    case opt_ranges:
-      o.ranges = true;
-      return -1;
     case opt_known:
       if (!*v) return bad_value("--known", v, "empty file name");
       o.known_file = v;
-      return -1;
-    case opt_graded:
-      o.graded = true;
-      return -1;
-    case opt_baselines:
-      o.baselines = true;
       return -1;
     case 'h':
       usage(stdout);
@@ -354,8 +368,55 @@ int take_option(int id, const char* v, options& o) {
       std::printf("%s\n", kVersion);
       return 0;
     default:
-      return 2;
+      for (auto [flag, field] : kFlags) {
+        if (id != flag) continue;
+        o.*field = true;
+        return -1;
+      }
+      return take_number(id, v, o);
   }
+}
+
+// A bad command line: what was wrong, then the form of the command line
+// asked for. Returns 2.
+int usage_error(const std::string& what, const options& o) {
+  std::fprintf(stderr, "%s\nusage: %s\nsee domlp --help\n", what.c_str(),
+               o.folds > 0 ? kSynopsisCV : kSynopsis);
+  return 2;
+}
+
+// What getopt_long refused in the element `arg`: '?' for an option unknown,
+// ambiguous or given a value it does not take, ':' for one without its
+// value. Returns 2.
+int option_error(int id, const char* arg, const options& o) {
+  if (id == ':') return usage_error(std::string("option '") + arg + "' needs a value", o);
+  // getopt_long leaves in optopt the character of an unknown short option,
+  // or the code of a long option given a value (-h is known as a short one).
+  if (optopt != 0 && optopt != 'h' && optopt < opt_solver)
+    return usage_error(std::string("unknown option '-") + static_cast<char>(optopt) + "'", o);
+  if (optopt != 0)
+    return usage_error("option '" + std::string(arg, std::strcspn(arg, "=")) + "' takes no value",
+                       o);
+  // An unknown long option that begins the names of several is ambiguous:
+  // they are named.
+  std::string name(arg, std::strcspn(arg, "=")), candidates;
+  for (const struct option* x = kOptions; x->name && name.size() > 2; ++x)
+    if (std::string_view(x->name).starts_with(name.substr(2)))
+      candidates += std::string(candidates.empty() ? "" : ", ") + "--" + x->name;
+  if (!candidates.empty()) return usage_error("ambiguous option '" + name + "': " + candidates, o);
+  return usage_error(std::string("unknown option '") + arg + "'", o);
+}
+
+// Fewer arguments than the run asks for: the names of those missing. A
+// number given last is the fraction, so that the ones before it are missing.
+std::string missing(const std::vector<char*>& args, const options& o) {
+  std::vector<std::string> names{"OBSERVED_PAIRS", "DOMAINS", "TEST_PAIRS", "FRACTION"};
+  if (o.folds > 0) names.erase(names.begin() + 2);
+  size_t from = args.size(), to = names.size();
+  if (from > 0 && is_number(args.back())) --from, --to;
+  std::string list = to - from > 1 ? "missing arguments" : "missing argument";
+  for (size_t x = from; x < to; ++x) list += " " + names[x];
+  return list;
 }
 
 // Options that apply to formats not in use. Returns -1, or 2 after saying so.
@@ -387,53 +448,14 @@ int check_combination(const options& o) {
   return -1;
 }
 
-}  // namespace
-
-int parse_args(int argc, char** argv, options& o) {
-  o.jobs = cores();
-  // Options may stand before, between or after the arguments. They are
-  // sorted out first, each with the element that is its value, and then
-  // read by getopt_long alone, in the order given; the others are the
-  // arguments, in theirs.
-  std::vector<char*> opts{argv[0]}, args;
-  for (int x = 1; x < argc; ++x) {
-    char* a = argv[x];
-    if (std::strcmp(a, "--") == 0) {
-      args.insert(args.end(), argv + x + 1, argv + argc);
-      break;
-    }
-    if (a[0] != '-' || a[1] == '\0' || is_number(a)) {
-      args.push_back(a);
-      continue;
-    }
-    opts.push_back(a);
-    if (a[1] == '-' && takes_next(a + 2) && x + 1 < argc) opts.push_back(argv[++x]);
-  }
-  const int nopts = static_cast<int>(opts.size());
-  opts.push_back(nullptr);
-  opterr = 0;
-  optind = 0;  // a full new scan, as GNU getopt starts one
-  // ':': a missing value is told apart.
-  for (int id; (id = getopt_long(nopts, opts.data(), "+:h", kOptions, nullptr)) != -1;) {
-    if (id == '?' && optopt != 0) {
-      std::fprintf(stderr, "unknown option '-%c'\n", optopt);
-      usage(stderr);
-      return 2;
-    }
-    if (id == '?' || id == ':') {
-      std::fprintf(stderr, id == '?' ? "unknown option '%s'\n" : "option '%s' needs a value\n",
-                   opts[optind - 1]);
-      usage(stderr);
-      return 2;
-    }
-    int rc = take_option(id, optarg, o);
-    if (rc >= 0) return rc;
-  }
+// The arguments, once the options are read. Returns -1, or the exit status.
+int take_arguments(const std::vector<char*>& args, options& o) {
   const size_t want = o.folds > 0 ? 3 : 4;
-  if (args.size() < want || (o.folds > 0 && args.size() > want)) {
-    usage(stderr);
-    return 2;
-  }
+  if (args.size() < want) return usage_error(missing(args, o), o);
+  if (o.folds > 0 && args.size() > want)
+    return usage_error("too many arguments for --cross-validate, which takes no TEST_PAIRS: " +
+                           std::to_string(args.size()) + " given",
+                       o);
   if (o.solver != "glpsol" && o.solver != "clp") {
     std::fprintf(stderr, "unknown solver '%s': use glpsol or clp\n", o.solver.c_str());
     return 2;
@@ -448,6 +470,38 @@ int parse_args(int argc, char** argv, options& o) {
   o.obs_stem = output_stem(o.obs_file, o.outdir);
   o.test_stem = output_stem(o.test_file, o.outdir);
   return -1;
+}
+
+}  // namespace
+
+int parse_args(int argc, char** argv, options& o) {
+  o.jobs = cores();
+  std::vector<char*> args;
+  opterr = 0;
+  // "-": getopt_long hands each argument over in place (as code 1), so that
+  // options stand before, between or after the arguments whatever
+  // POSIXLY_CORRECT says; ':' tells a missing value apart. '--' ends the
+  // options; the elements after it are arguments.
+  for (;;) {
+    // A negative number is an argument, never an option: it is taken before
+    // getopt_long would read it as short options. getopt_long is never in
+    // the middle of an element here, since -h and every error end the loop.
+    if (optind < argc && argv[optind][0] == '-' && is_number(argv[optind])) {
+      args.push_back(argv[optind++]);
+      continue;
+    }
+    int id = getopt_long(argc, argv, "-:h", kOptions, nullptr);
+    if (id == -1) break;
+    if (id == 1) {
+      args.push_back(optarg);
+    } else if (id == '?' || id == ':') {
+      return option_error(id, argv[optind - 1], o);
+    } else if (int rc = take_option(id, optarg, o); rc >= 0) {
+      return rc;
+    }
+  }
+  args.insert(args.end(), argv + optind, argv + argc);
+  return take_arguments(args, o);
 }
 
 std::string derived_name(const std::string& stem, float frac, const char* ext) {

@@ -291,9 +291,11 @@ int table_protein(node_table& t, std::string_view name) {
 
 // "name:protein protein ...": the name runs from after any leading colons to
 // the next colon. Only proteins of the pair files are kept.
-void counted_domain(node_table& t, std::string_view line, std::vector<int>& members) {
+void counted_domain(node_table& t, std::string_view line, std::vector<int>& members,
+                    table_notes& notes) {
   size_t start = line.find_first_not_of(':');
   size_t colon = start == std::string_view::npos ? start : line.find(':', start);
+  note_counted_line(notes, t, line, colon != std::string_view::npos);
   if (colon == std::string_view::npos) return;
   members.clear();
   size_t pos = colon + 1;
@@ -341,7 +343,7 @@ bool column(std::string_view line, int n, std::string_view& col) {
 
 // A protein and its domains: all on the line, or in the two columns chosen.
 int by_protein_line(node_table& t, std::string_view line, const input_options& o,
-                    domains_by_protein& doms) {
+                    domains_by_protein& doms, table_notes& notes, long line_no) {
   if (line.ends_with('\r')) line.remove_suffix(1);
   if (line.empty() || line[0] == '#') return kSilent;
   std::string_view prot, list = line;
@@ -357,6 +359,7 @@ int by_protein_line(node_table& t, std::string_view line, const input_options& o
   }
   if (prot.empty()) return kSilent;
   int q = table_protein(t, prot);
+  note_protein_line(notes, q, line_no);
   for (std::string_view tok; !(tok = next_token(list, pos, seps)).empty();) {
     tok = trim_spaces(tok);
     if (!tok.empty()) doms.add(tok, q);
@@ -367,7 +370,7 @@ int by_protein_line(node_table& t, std::string_view line, const input_options& o
 // The domain lines (after the count line of a counted file), then the links
 // between proteins and kept domains.
 int creat_domprot(node_table& t, line_reader& r, const input_file& in, const std::string& file,
-                  const input_options& o) {
+                  const input_options& o, table_notes& notes) {
   skipped_lines skipped{file};
   skipped.text[few_columns] =
       "fewer than " + std::to_string(std::max(o.protein_column, o.domain_column)) + " columns";
@@ -376,8 +379,8 @@ int creat_domprot(node_table& t, line_reader& r, const input_file& in, const std
   std::string_view line;
   while (r.next(line)) {
     if (o.domains == domain_format::counted) {
-      counted_domain(t, line, members);
-    } else if (int why = by_protein_line(t, line, o, doms); why >= 0) {
+      counted_domain(t, line, members, notes);
+    } else if (int why = by_protein_line(t, line, o, doms, notes, r.line_no()); why >= 0) {
       skipped.add(r.line_no(), why);
     }
     if (t.dom.size() >= INT_MAX || doms.dom.size() >= INT_MAX) {
@@ -426,7 +429,9 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& /*dint*/,
   t.nprot = 0;
   if (readprotint(t, obs, *r[0], in[0], obs_file, o.observed, o)) return 1;
   if (files == 3 && readprotint(t, test, *r[2], in[2], test_file, o.test, o)) return 1;
-  return creat_domprot(t, *r[1], in[1], dom_file, o);
+  table_notes notes = start_notes(t, o);
+  if (creat_domprot(t, *r[1], in[1], dom_file, o, notes)) return 1;
+  return check_tables(t, obs, test, notes, {obs_file, dom_file, test_file, with_test}, o);
 }
 
 namespace {
@@ -457,8 +462,10 @@ int read_known(const std::string& file, known_pairs& k) {
   if (!in.open(file)) {
     int e = errno;
     check_interrupt();
-    std::fprintf(stderr, e == EILSEQ ? "error reading '%s': %s\n" : "cannot open '%s': %s\n",
-                 file.c_str(), in.why(e).c_str());
+    std::fprintf(
+        stderr,
+        e == EILSEQ ? "--known '%s': error reading: %s\n" : "--known '%s': cannot open: %s\n",
+        file.c_str(), in.why(e).c_str());
     return 1;
   }
   // Told apart by content: a flat file has "#=ID" lines, and only those
@@ -466,7 +473,7 @@ int read_known(const std::string& file, known_pairs& k) {
   // names one by its first two names.
   line_reader r(in.stream());
   known_pairs plain;
-  bool flat = false;
+  bool flat = false, commas = false;
   std::string_view line;
   while (r.next(line)) {
     if (line.ends_with('\r')) line.remove_suffix(1);
@@ -474,13 +481,23 @@ int read_known(const std::string& file, known_pairs& k) {
       flat = flat_file_pair(line, k) || flat;
     } else if (!line.starts_with('#')) {
       std::string_view a, b;
-      if (names_pair(line, a, b) == kPair) plain.key.insert(known_key(a, b));
+      if (names_pair(line, a, b) == kPair)
+        plain.key.insert(known_key(a, b));
+      else
+        commas = commas || line.find(',') != std::string_view::npos;
     }
   }
-  if (r.error()) return read_failed(in, r, file);
+  if (r.error()) {
+    std::fprintf(stderr, "--known '%s': error reading: %s\n", file.c_str(),
+                 in.why(r.error()).c_str());
+    return 1;
+  }
   if (!flat) k.key.swap(plain.key);
   if (k.key.empty()) {
-    std::fprintf(stderr, "'%s': no pair of domain names in the file\n", file.c_str());
+    std::fprintf(stderr, "--known '%s': no pair of domain names in the file%s\n", file.c_str(),
+                 commas ? " (its names are separated by commas: put a blank or a tab between "
+                          "the two names of a pair)"
+                        : "");
     return 1;
   }
   return 0;
