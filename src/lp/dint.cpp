@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <span>
 #include <vector>
 
 #include "lp.h"
@@ -11,33 +12,32 @@ namespace domlp {
 
 namespace {
 
-// The distinct domains of protein a, in list order: its list is
-// non-decreasing, so repeats of a domain stand together, and they form no
-// pair that their first occurrence does not.
-void distinct_domains(const node_table& t, int a, std::vector<int>& out) {
-  out.clear();
-  for (int d : t.prot[a].member)
-    if (out.empty() || out.back() != d) out.push_back(d);
-}
+// Every protein's distinct domains, in list order, side by side in one
+// array. A protein's list is non-decreasing, so repeats of a domain stand
+// together, and they form no pair that their first occurrence does not.
+struct distinct_domains {
+  std::vector<size_t> start{0};  // protein q's are dom[start[q]] .. dom[start[q + 1] - 1]
+  std::vector<int> dom;
 
-// The domains that two sorted lists share.
-void shared(const std::vector<int>& a, const std::vector<int>& b, std::vector<int>& out) {
-  out.clear();
-  std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
-}
+  explicit distinct_domains(const node_table& t) {
+    start.reserve(t.prot.size() + 1);
+    for (const node& q : t.prot) {
+      for (int d : q.member)
+        if (dom.size() == start.back() || dom.back() != d) dom.push_back(d);
+      start.push_back(dom.size());
+    }
+  }
+  std::span<const int> of(int q) const {
+    return std::span<const int>(dom).subspan(start[q], start[q + 1] - start[q]);
+  }
+};
 
 // An upper bound of the covering rows' terms, so that the list of terms is
 // made once at its full size: grown by doubling, it was copied over and over,
 // and each copy's pages were new to the process.
-size_t terms_bound(const node_table& t, const pair_set& obs) {
-  std::vector<size_t> distinct(t.prot.size());
-  std::vector<int> doms;
-  for (size_t q = 0; q < t.prot.size(); ++q) {
-    distinct_domains(t, static_cast<int>(q), doms);
-    distinct[q] = doms.size();
-  }
+size_t terms_bound(const distinct_domains& doms, const pair_set& obs) {
   size_t bound = 0;
-  for (const pair& op : obs.item) bound += distinct[op.i] * distinct[op.j];
+  for (const pair& op : obs.item) bound += doms.of(op.i).size() * doms.of(op.j).size();
   return bound;
 }
 
@@ -51,19 +51,20 @@ void construct_dint(const node_table& t, pair_set& obs, pair_set& dint, lp_rows&
   // pair, which a row lists once, when it first forms it: both are formed
   // only when both domains are on both proteins, and then (min, max) comes
   // first, the first protein's domains being in increasing order.
+  const distinct_domains doms(t);
   rows = lp_rows{};
   rows.start.reserve(obs.item.size() + 1);
   rows.obs_pos.reserve(obs.item.size());
-  rows.term.reserve(terms_bound(t, obs));
+  rows.term.reserve(terms_bound(doms, obs));
   rows.start.push_back(0);
-  std::vector<int> ma, mb, both;
+  std::vector<int> both;
   for (size_t k = 0; k < obs.item.size(); ++k) {
     pair& op = obs.item[k];
     op.obs = 1;
-    if (t.prot[op.i].n <= 0 || t.prot[op.j].n <= 0) continue;
-    distinct_domains(t, op.i, ma);
-    distinct_domains(t, op.j, mb);
-    shared(ma, mb, both);
+    const std::span<const int> ma = doms.of(op.i), mb = doms.of(op.j);
+    if (ma.empty() || mb.empty()) continue;
+    both.clear();
+    std::set_intersection(ma.begin(), ma.end(), mb.begin(), mb.end(), std::back_inserter(both));
     auto on_both = [&](int d) { return std::binary_search(both.begin(), both.end(), d); };
     for (int da : ma) {
       for (int db : mb) {
