@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -12,78 +13,81 @@ namespace domlp {
 
 namespace {
 
-// The text of each domain pair as a term, " + x(i,j)", made once for all its
-// rows: the pairs are fewer than the terms, and a term is then copied, not
-// formatted. Pair k's text is text[at[k]] .. text[at[k + 1] - 1].
-struct term_texts {
-  std::string text;
-  std::vector<size_t> at{0};
-
-  explicit term_texts(const pair_set& dint) {
-    at.reserve(dint.item.size() + 1);
-    for (const pair& dp : dint.item) {
-      append_number(text.append(" + x("), dp.i);
-      append_number(text.append(","), dp.j);
-      text.append(")");
-      at.push_back(text.size());
-    }
-  }
-  static void append_number(std::string& s, long long v) {
-    char digits[24];
-    s.append(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
-  }
-  std::string_view operator[](size_t k) const {
-    return std::string_view(text).substr(at[k], at[k + 1] - at[k]);
-  }
-};
-
 // Puts the file together in the memory of a large block, written at once
 // when full: the file has a million lines for a million observed pairs.
-struct lp_text {
-  static constexpr size_t kBlock = size_t{1} << 20;
-  FILE* f;
-  std::string block;
-  int terms = 0;  // on the current line
+class lp_text {
+ public:
+  explicit lp_text(FILE* f) : f_(f), buf_(kBlock + kLine) {}
 
-  explicit lp_text(FILE* out) : f(out) { block.reserve(kBlock + 4096); }
-
-  void flush() {
-    std::fwrite(block.data(), 1, block.size(), f);
-    block.clear();
-  }
   lp_text& operator<<(std::string_view s) {
-    block.append(s);
+    room(s.size());
+    s.copy(buf_.data() + n_, s.size());
+    n_ += s.size();
     return *this;
   }
   lp_text& operator<<(long long v) {
-    term_texts::append_number(block, v);
+    room(kNumber);
+    n_ = static_cast<size_t>(std::to_chars(at(), at() + kNumber, v).ptr - buf_.data());
     return *this;
   }
+  // The term of domain pair (i, j).
+  void x(int i, int j) {
+    room(2 * kNumber + 8);
+    char* p = std::copy_n(" + x(", 5, at());
+    p = std::to_chars(p, p + kNumber, i).ptr;
+    *p++ = ',';
+    p = std::to_chars(p, p + kNumber, j).ptr;
+    *p++ = ')';
+    n_ = static_cast<size_t>(p - buf_.data());
+    term();
+  }
   void end_line() {
-    block += '\n';
-    terms = 0;
-    if (block.size() >= kBlock) flush();
+    room(1);
+    buf_[n_++] = '\n';
+    terms_ = 0;
+    if (n_ >= kBlock) flush();
   }
   // Counts a term and breaks the line after every eighth.
   void term() {
-    if (++terms == 8) end_line();
+    if (++terms_ == 8) end_line();
   }
+  void flush() {
+    std::fwrite(buf_.data(), 1, n_, f_);
+    n_ = 0;
+  }
+
+ private:
+  static constexpr size_t kBlock = size_t{1} << 20;
+  static constexpr size_t kLine = 4096;
+  static constexpr size_t kNumber = 24;  // the digits of any long long
+
+  char* at() { return buf_.data() + n_; }
+  // Makes room for `more` characters.
+  void room(size_t more) {
+    if (n_ + more > buf_.size()) flush();
+    if (more > buf_.size()) buf_.resize(more);
+  }
+
+  FILE* f_;
+  std::vector<char> buf_;
+  size_t n_ = 0;
+  int terms_ = 0;  // on the current line
 };
 
 }  // namespace
 
 void write_lp(FILE* f, const lp_rows& rows, const pair_set& obs, const pair_set& dint) {
-  const term_texts x(dint);
+  // The two domains of each pair, side by side: the rows name the pairs in
+  // no order, and this is a third of the size of the pairs themselves.
+  std::vector<std::pair<int, int>> ends(dint.item.size());
+  for (size_t k = 0; k < dint.item.size(); ++k) ends[k] = {dint.item[k].i, dint.item[k].j};
   lp_text lp(f);
   lp.end_line();
   lp << "Minimize";
   lp.end_line();
   lp << "obj:";
-  for (size_t k = 0; k < dint.item.size(); ++k) {
-    if (dint.item[k].obs != 1) continue;
-    lp << x[k];
-    lp.term();
-  }
+  for (const pair& dp : dint.item)
+    if (dp.obs == 1) lp.x(dp.i, dp.j);
   lp.end_line();
   lp.end_line();
   lp << "Subject To";
@@ -93,8 +97,8 @@ void write_lp(FILE* f, const lp_rows& rows, const pair_set& obs, const pair_set&
     check_interrupt();
     lp << "r(" << static_cast<long long>(r + 2) << "):";
     for (size_t t = rows.start[r]; t < rows.start[r + 1]; ++t) {
-      lp << x[rows.term[t]];
-      lp.term();
+      const auto [i, j] = ends[rows.term[t]];
+      lp.x(i, j);
     }
     lp << " +e(" << rows.obs_pos[r] << ") >= 1.000";
     lp.end_line();
