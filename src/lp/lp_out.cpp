@@ -13,15 +13,36 @@ namespace domlp {
 
 namespace {
 
+// The decimal digits of the domain indices 0 .. n - 1, each index in a slot
+// of its own with their count last: the terms are most of the file, and
+// their numbers are copied from here rather than converted one by one.
+class index_digits {
+ public:
+  static constexpr size_t kSlot = 16;  // the digits of an int, and their count
+
+  explicit index_digits(int n) : slot_(static_cast<size_t>(n) * kSlot) {
+    for (int k = 0; k < n; ++k) {
+      char* s = &slot_[static_cast<size_t>(k) * kSlot];
+      s[kSlot - 1] = static_cast<char>(std::to_chars(s, s + kSlot - 1, k).ptr - s);
+    }
+  }
+  // Slot k: its digits and then other bytes, kSlot in all.
+  const char* of(int k) const { return &slot_[static_cast<size_t>(k) * kSlot]; }
+  static size_t size(const char* s) { return static_cast<size_t>(s[kSlot - 1]); }
+
+ private:
+  std::vector<char> slot_;
+};
+
 // Puts the file together in the memory of a large block, written at once
 // when full: the file has a million lines for a million observed pairs.
 class lp_text {
  public:
-  explicit lp_text(FILE* f) : f_(f), buf_(kBlock + kLine) {}
+  lp_text(FILE* f, const index_digits& digits) : f_(f), digits_(digits), buf_(kBlock + kLine) {}
 
   lp_text& operator<<(std::string_view s) {
     room(s.size());
-    s.copy(buf_.data() + n_, s.size());
+    s.copy(at(), s.size());
     n_ += s.size();
     return *this;
   }
@@ -30,13 +51,16 @@ class lp_text {
     n_ = static_cast<size_t>(std::to_chars(at(), at() + kNumber, v).ptr - buf_.data());
     return *this;
   }
-  // The term of domain pair (i, j).
+  // The term of domain pair (i, j), the slots of i and j copied whole and
+  // the end moved past their digits.
   void x(int i, int j) {
-    room(2 * kNumber + 8);
+    room(5 + 2 * index_digits::kSlot + 2);
     char* p = std::copy_n(" + x(", 5, at());
-    p = std::to_chars(p, p + kNumber, i).ptr;
+    const char* a = digits_.of(i);
+    const char* b = digits_.of(j);
+    p = std::copy_n(a, index_digits::kSlot, p) - index_digits::kSlot + index_digits::size(a);
     *p++ = ',';
-    p = std::to_chars(p, p + kNumber, j).ptr;
+    p = std::copy_n(b, index_digits::kSlot, p) - index_digits::kSlot + index_digits::size(b);
     *p++ = ')';
     n_ = static_cast<size_t>(p - buf_.data());
     term();
@@ -69,6 +93,7 @@ class lp_text {
   }
 
   FILE* f_;
+  const index_digits& digits_;
   std::vector<char> buf_;
   size_t n_ = 0;
   int terms_ = 0;  // on the current line
@@ -80,8 +105,13 @@ void write_lp(FILE* f, const lp_rows& rows, const pair_set& obs, const pair_set&
   // The two domains of each pair, side by side: the rows name the pairs in
   // no order, and this is a third of the size of the pairs themselves.
   std::vector<std::pair<int, int>> ends(dint.item.size());
-  for (size_t k = 0; k < dint.item.size(); ++k) ends[k] = {dint.item[k].i, dint.item[k].j};
-  lp_text lp(f);
+  int ndom = 0;
+  for (size_t k = 0; k < dint.item.size(); ++k) {
+    ends[k] = {dint.item[k].i, dint.item[k].j};
+    ndom = std::max(ndom, dint.item[k].j + 1);
+  }
+  const index_digits digits(ndom);
+  lp_text lp(f, digits);
   lp.end_line();
   lp << "Minimize";
   lp.end_line();
