@@ -141,7 +141,9 @@ void out_dint(FILE* f, const node_table& t, const pair_set& dint, const lp_rows&
   std::fputs("#domain_a\tdomain_b\tvalue\tobserved_pairs\n", f);
   for (size_t k : order) {
     put_domains(f, t, dint.item[k]);
-    std::fprintf(f, "\t%g\t%d\n", dint.item[k].prob, observed[k]);
+    std::fputc('\t', f);
+    put_g(f, dint.item[k].prob);
+    std::fprintf(f, "\t%d\n", observed[k]);
   }
 }
 
