@@ -31,9 +31,9 @@ double capped_sum(const node_table& t, const pair_set& dint, int a, int b, Value
   return sum;
 }
 
-// "%g" of a score. Scores are nearly all 0 or 1, and the files of them have
-// a line for each test pair: those go out without printf, the slowest part
-// of writing such a line.
+// "%g" of a score or a domain pair's value. These are nearly all 0 or 1, and
+// their files have a line for each test or domain pair: those go out
+// without printf, the slowest part of writing such a line.
 void put_g(FILE* f, double v) {
   if (v == 1.0 || (v == 0.0 && !std::signbit(v)))
     std::fputc(v == 1.0 ? '1' : '0', f);
