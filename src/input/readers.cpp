@@ -127,12 +127,12 @@ void add_domain(node_table& t, std::string_view name, const std::vector<int>& me
 // is linked twice.
 void link_domains(node_table& t) {
   t.ndom = static_cast<int>(t.dom.size());
-  for (int d = 0; d < t.ndom; ++d) {
-    for (int q : t.dom[d].member) {
-      t.prot[q].member.push_back(d);
-      ++t.prot[q].n;
-    }
-  }
+  // Each protein's list is allocated once, at its length.
+  for (const node& d : t.dom)
+    for (int q : d.member) ++t.prot[q].n;
+  for (node& q : t.prot) q.member.reserve(static_cast<size_t>(q.n));
+  for (int d = 0; d < t.ndom; ++d)
+    for (int q : t.dom[d].member) t.prot[q].member.push_back(d);
 }
 
 // Pair lines.
