@@ -336,6 +336,10 @@ void put_value(FILE* f, double v) {
 
 void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs, const cv_scores& s,
             size_t from) {
+  // A cross-validation writes millions of these lines, nearly all with a
+  // score of 0 or 1: those go out without printf, which took a seventh of
+  // the CPU time of the process that writes them and 5% of a
+  // cross-validation of 100 000 pairs with two jobs.
   char num[32];
   for (size_t k = 0; k < pairs.size(); ++k) {
     const cv_pair& p = pairs[k];
