@@ -75,7 +75,10 @@ class lp_text {
   void term() {
     if (++terms_ == 8) end_line();
   }
+  // Writes the block out; an interruption that came meanwhile stops the
+  // file here, even in the budget row, which is as long as the rows.
   void flush() {
+    check_interrupt();
     std::fwrite(buf_.data(), 1, n_, f_);
     n_ = 0;
   }
