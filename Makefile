@@ -10,7 +10,7 @@ PREFIX    ?= /usr/local
 # Data sets of `make bench-solve` (default: M L).
 SIZES     ?=
 
-.PHONY: all setup example test fuzz fuzz-build bench bench-build bench-formats bench-parallel bench-solve bench-hub bench-ranges bench-graded \
+.PHONY: all setup example test fuzz fuzz-build bench bench-build bench-formats bench-parallel bench-solve bench-linear bench-hub bench-ranges bench-graded \
   install package package-test clean
 
 all:
@@ -69,6 +69,12 @@ bench-formats: bench-build
 # or on the sets named by SIZES (S, M, L).
 bench-solve: bench-build
 	bench/solve build-bench $(SIZES)
+
+# Whole runs with --solver clp on L and on four disjoint copies of it (4L),
+# side by side: time, peak memory and their ratios; with OLD=BINARY, the
+# outputs of both sets compared with that binary's.
+bench-linear: bench-build
+	bench/linear build-bench $(if $(OLD),--compare $(OLD))
 
 # The graded confidence against counts of the evidence on real interactomes:
 # make bench-graded INTERACTOMES=DIR, DIR holding the sets (see bench/graded).

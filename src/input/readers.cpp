@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -124,12 +127,12 @@ void add_domain(node_table& t, std::string_view name, const std::vector<int>& me
 // is linked twice.
 void link_domains(node_table& t) {
   t.ndom = static_cast<int>(t.dom.size());
-  for (int d = 0; d < t.ndom; ++d) {
-    for (int q : t.dom[d].member) {
-      t.prot[q].member.push_back(d);
-      ++t.prot[q].n;
-    }
-  }
+  // Each protein's list is allocated once, at its length.
+  for (const node& d : t.dom)
+    for (int q : d.member) ++t.prot[q].n;
+  for (node& q : t.prot) q.member.reserve(static_cast<size_t>(q.n));
+  for (int d = 0; d < t.ndom; ++d)
+    for (int q : t.dom[d].member) t.prot[q].member.push_back(d);
 }
 
 // Pair lines.
@@ -240,6 +243,17 @@ int parse_pair(std::string_view line, pair_format fmt, const input_options& o, s
   }
 }
 
+// Makes room for the pairs that a counted file's count line announces, as
+// many as the file can hold (a pair line has at least four bytes) when it is
+// a regular file: grown by doubling instead, the list of millions of pairs
+// was copied into new memory each time and the old returned to the system.
+void reserve_pairs(pair_set& s, const input_file& in) {
+  struct stat st;
+  const int fd = ::fileno(in.stream());
+  if (s.n <= 0 || fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+  s.item.reserve(std::min(static_cast<size_t>(s.n), static_cast<size_t>(st.st_size) / 4));
+}
+
 // The pair lines (after the count line of a counted file). The tables grow
 // with what is read.
 int readprotint(node_table& t, pair_set& s, line_reader& r, const input_file& in,
@@ -249,6 +263,7 @@ int readprotint(node_table& t, pair_set& s, line_reader& r, const input_file& in
   skipped.text[few_columns] = "fewer than 15 columns";
   skipped.text[no_identifier] = "an identifier '-'";
   skipped.text[no_db_identifier] = "no " + o.id_db + " identifier";
+  if (fmt == pair_format::counted) reserve_pairs(s, in);
   std::string_view line;
   while (r.next(line)) {
     std::string_view a, b;

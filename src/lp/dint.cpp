@@ -2,6 +2,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <span>
+#include <vector>
 
 #include "lp.h"
 
@@ -9,19 +12,33 @@ namespace domlp {
 
 namespace {
 
-// Calls f(da, db) for every distinct domain da of protein a with every
-// distinct domain db of protein b, in list order. Domain lists are
-// non-decreasing, so repeats of a domain stand together; they form no pair
-// that their first occurrence does not.
-template <class F>
-void each_domain_pair(const node_table& t, int a, int b, F&& f) {
-  const std::vector<int>& ma = t.prot[a].member;
-  const std::vector<int>& mb = t.prot[b].member;
-  for (size_t x = 0; x < ma.size(); ++x) {
-    if (x > 0 && ma[x] == ma[x - 1]) continue;
-    for (size_t y = 0; y < mb.size(); ++y)
-      if (y == 0 || mb[y] != mb[y - 1]) f(ma[x], mb[y]);
+// Every protein's distinct domains, in list order, side by side in one
+// array. A protein's list is non-decreasing, so repeats of a domain stand
+// together, and they form no pair that their first occurrence does not.
+struct distinct_domains {
+  std::vector<size_t> start{0};  // protein q's are dom[start[q]] .. dom[start[q + 1] - 1]
+  std::vector<int> dom;
+
+  explicit distinct_domains(const node_table& t) {
+    start.reserve(t.prot.size() + 1);
+    for (const node& q : t.prot) {
+      for (int d : q.member)
+        if (dom.size() == start.back() || dom.back() != d) dom.push_back(d);
+      start.push_back(dom.size());
+    }
   }
+  std::span<const int> of(int q) const {
+    return std::span<const int>(dom).subspan(start[q], start[q + 1] - start[q]);
+  }
+};
+
+// An upper bound of the covering rows' terms, so that the list of terms is
+// made once at its full size: grown by doubling, it was copied over and over,
+// and each copy's pages were new to the process.
+size_t terms_bound(const distinct_domains& doms, const pair_set& obs) {
+  size_t bound = 0;
+  for (const pair& op : obs.item) bound += doms.of(op.i).size() * doms.of(op.j).size();
+  return bound;
 }
 
 }  // namespace
@@ -29,26 +46,35 @@ void each_domain_pair(const node_table& t, int a, int b, F&& f) {
 void construct_dint(const node_table& t, pair_set& obs, pair_set& dint, lp_rows& rows) {
   // A domain pair is numbered the first time an observed pair forms it, so
   // every one is supported (obs = 1). The same walk lists each covering
-  // row's terms: (a, b) and (b, a) name one pair, which a row lists once.
+  // row's terms, every distinct domain da of one protein with every distinct
+  // domain db of the other, in list order. (da, db) and (db, da) name one
+  // pair, which a row lists once, when it first forms it: both are formed
+  // only when both domains are on both proteins, and then (min, max) comes
+  // first, the first protein's domains being in increasing order.
+  const distinct_domains doms(t);
   rows = lp_rows{};
+  rows.start.reserve(obs.item.size() + 1);
+  rows.obs_pos.reserve(obs.item.size());
+  rows.term.reserve(terms_bound(doms, obs));
   rows.start.push_back(0);
-  std::vector<size_t> last_row;  // by domain pair: the row that listed it last
+  std::vector<int> both;
   for (size_t k = 0; k < obs.item.size(); ++k) {
     pair& op = obs.item[k];
     op.obs = 1;
-    if (t.prot[op.i].n <= 0 || t.prot[op.j].n <= 0) continue;
-    size_t r = rows.obs_pos.size();
-    each_domain_pair(t, op.i, op.j, [&](int da, int db) {
-      auto [at, added] =
-          dint.index.try_emplace(pair_key(da, db), static_cast<int>(dint.item.size()));
-      if (added) {
-        dint.item.push_back(pair{std::min(da, db), std::max(da, db), 0.0, 1});
-        last_row.push_back(SIZE_MAX);
+    const std::span<const int> ma = doms.of(op.i), mb = doms.of(op.j);
+    if (ma.empty() || mb.empty()) continue;
+    both.clear();
+    std::set_intersection(ma.begin(), ma.end(), mb.begin(), mb.end(), std::back_inserter(both));
+    auto on_both = [&](int d) { return std::binary_search(both.begin(), both.end(), d); };
+    for (int da : ma) {
+      for (int db : mb) {
+        if (da > db && both.size() > 1 && on_both(da) && on_both(db)) continue;
+        auto [at, added] =
+            dint.index.try_emplace(pair_key(da, db), static_cast<int>(dint.item.size()));
+        if (added) dint.item.push_back(pair{std::min(da, db), std::max(da, db), 0.0, 1});
+        rows.term.push_back(at->second);
       }
-      if (last_row[at->second] == r) return;
-      last_row[at->second] = r;
-      rows.term.push_back(at->second);
-    });
+    }
     rows.obs_pos.push_back(static_cast<int>(k));
     rows.start.push_back(rows.term.size());
   }
