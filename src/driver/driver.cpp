@@ -126,7 +126,7 @@ int run(const options& o) {
   if (!o.known_file.empty() && read_known(o.known_file, in.known)) return 1;
   if (readdata(in.t, in.obs, in.test, in.dint, o.obs_file, o.dom_file, o.test_file, o.in)) return 1;
   construct_dint(in.t, in.obs, in.dint, in.rows);
-  std::printf("%d\n", in.dint.nobs);
+  std::printf("%d\n", in.dint.n);
   check_interrupt();
 
   // The count lines go out first, so that a log holding both streams shows
@@ -135,7 +135,7 @@ int run(const options& o) {
   if (flush_stdout()) return 1;
   if (in.t.ndom == 0 && in.test.n > 0) warn_no_domains(o, in.t);
   if (!o.known_file.empty()) check_known(in.t, in.dint, in.known, o.known_file, o.dom_file);
-  if (in.dint.nobs > 0) hint_solver(o, in.rows.obs_pos.size() + 1);
+  if (in.dint.n > 0) hint_solver(o, in.rows.obs_pos.size() + 1);
   // The graded confidence comes from the observed pairs alone: the same
   // for every fraction.
   if (o.graded) in.grade = grade_dint(in.t, in.obs, in.dint, in.rows);

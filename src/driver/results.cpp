@@ -98,7 +98,7 @@ int write_results(const options& o, float frac, const run_tables& in, const solv
 void print_summary(const options& o, const run_tables& in, const solve_result& r) {
   int predicted = 0, no_dom = 0;
   for (const pair& tp : in.test.item) {
-    predicted += tp.prob >= 1.0;
+    predicted += tp.value >= 1.0;
     no_dom += no_domain(in.t, tp);
   }
   std::vector<std::string> clauses;

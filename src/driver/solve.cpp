@@ -29,7 +29,7 @@ int write_program(const options& o, const solve_job& job, const run_tables& in, 
     lp = name;
     return remove_stale(derived_name(o.obs_stem, job.frac, "out"));
   }
-  if (o.solver != "glpsol" || in.dint.nobs == 0) return 0;
+  if (o.solver != "glpsol" || in.dint.n == 0) return 0;
   if (!temp.open(name)) return write_failed(name, errno);
   write_lp(temp.stream(), in.rows, in.obs, in.dint);
   if (!temp.close()) return write_failed(name, errno);
@@ -43,7 +43,7 @@ int write_program(const options& o, const solve_job& job, const run_tables& in, 
 // output is thrown away. Returns 0, or 1 after printing why.
 int find_values(const options& o, run_tables& in, const std::string& lp, const std::string& report,
                 bool quiet) {
-  if (in.dint.nobs == 0) {
+  if (in.dint.n == 0) {
     // glpsol rejects an objective without terms, and there is nothing to
     // decide: every domain-pair value stays 0.
     if (!quiet)
@@ -83,7 +83,7 @@ bool take(std::string_view& bytes, T* data, size_t n) {
 
 std::optional<solve_result> solve_one(const options& o, const solve_job& job, run_tables& in) {
   in.rows.bound = lp_bound(in.rows.obs_pos.size(), job.frac);
-  for (pair& dp : in.dint.item) dp.prob = 0.0;
+  for (pair& dp : in.dint.item) dp.value = 0.0;
   output_file temp_lp;  // a fold's LP file, removed when the solve ends
   std::string lp;
   if (write_program(o, job, in, temp_lp, lp)) return std::nullopt;
@@ -95,7 +95,7 @@ std::optional<solve_result> solve_one(const options& o, const solve_job& job, ru
   solve_result r;
   r.optimum = optimum(in.dint);
   r.score.reserve(in.test.item.size());
-  for (const pair& tp : in.test.item) r.score.push_back(tp.prob);
+  for (const pair& tp : in.test.item) r.score.push_back(tp.value);
   if (o.ranges) {
     if (find_ranges(in.rows, in.dint.item.size(), r.low, r.high)) return failed(job, "ranges");
     calc_range_test(in.t, in.dint, r.low, r.high, in.test, r.test_low, r.test_high);

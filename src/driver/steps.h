@@ -40,7 +40,7 @@ struct run_tables {
 // new member, nothing else.
 struct solve_result {
   double optimum = 0.0;
-  std::vector<double> score;  // by test pair, as its `prob` holds it
+  std::vector<double> score;  // by test pair, as its `value` holds it
   // With ranges: by domain pair, its lowest and highest value over all
   // optimal solutions; by test pair, the bounds of its score.
   std::vector<double> low, high, test_low, test_high;

@@ -108,7 +108,7 @@ void add_pair(node_table& t, pair_set& s, std::string_view a, std::string_view b
   pair p;
   p.i = add_prot(t, a);
   p.j = add_prot(t, b);
-  p.prob = 1.0;
+  p.value = 1.0;
   s.item.push_back(p);
 }
 

@@ -545,7 +545,7 @@ int solve_clp(const lp_rows& rows, const pair_set& /*obs*/, pair_set& dint, bool
   std::vector<double> value;
   double price = 0.0;
   if (int status = solve_program(rows, dint.item.size(), quiet, value, price)) return status;
-  for (size_t k = 0; k < dint.item.size(); ++k) dint.item[k].prob = clamp_value(value[k]);
+  for (size_t k = 0; k < dint.item.size(); ++k) dint.item[k].value = clamp_value(value[k]);
   return 0;
 }
 

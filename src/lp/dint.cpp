@@ -43,9 +43,9 @@ size_t terms_bound(const distinct_domains& doms, const pair_set& obs) {
 
 }  // namespace
 
-void construct_dint(const node_table& t, pair_set& obs, pair_set& dint, lp_rows& rows) {
+void construct_dint(const node_table& t, const pair_set& obs, pair_set& dint, lp_rows& rows) {
   // A domain pair is numbered the first time an observed pair forms it, so
-  // every one is supported (obs = 1). The same walk lists each covering
+  // every one is supported by an observed pair. The same walk lists each covering
   // row's terms, every distinct domain da of one protein with every distinct
   // domain db of the other, in list order. (da, db) and (db, da) name one
   // pair, which a row lists once, when it first forms it: both are formed
@@ -59,8 +59,7 @@ void construct_dint(const node_table& t, pair_set& obs, pair_set& dint, lp_rows&
   rows.start.push_back(0);
   std::vector<int> both;
   for (size_t k = 0; k < obs.item.size(); ++k) {
-    pair& op = obs.item[k];
-    op.obs = 1;
+    const pair& op = obs.item[k];
     const std::span<const int> ma = doms.of(op.i), mb = doms.of(op.j);
     if (ma.empty() || mb.empty()) continue;
     both.clear();
@@ -71,7 +70,7 @@ void construct_dint(const node_table& t, pair_set& obs, pair_set& dint, lp_rows&
         if (da > db && both.size() > 1 && on_both(da) && on_both(db)) continue;
         auto [at, added] =
             dint.index.try_emplace(pair_key(da, db), static_cast<int>(dint.item.size()));
-        if (added) dint.item.push_back(pair{std::min(da, db), std::max(da, db), 0.0, 1});
+        if (added) dint.item.push_back(pair{std::min(da, db), std::max(da, db), 0.0});
         rows.term.push_back(at->second);
       }
     }
@@ -79,7 +78,6 @@ void construct_dint(const node_table& t, pair_set& obs, pair_set& dint, lp_rows&
     rows.start.push_back(rows.term.size());
   }
   dint.n = static_cast<int>(dint.item.size());
-  dint.nobs = dint.n;
 }
 
 int lp_bound(size_t rows, float frac) {
@@ -96,7 +94,7 @@ double clamp_value(double v) {
 
 double optimum(const pair_set& dint) {
   double sum = 0.0;
-  for (const pair& dp : dint.item) sum += dp.prob;
+  for (const pair& dp : dint.item) sum += dp.value;
   return sum;
 }
 

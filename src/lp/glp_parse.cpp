@@ -32,8 +32,8 @@ void store(pair_set& dint, std::string_view name, std::string_view activity) {
       !parse_index(inner.substr(comma + 1), b))
     return;
   int k = find_pair(dint, a, b);
-  if (k < 0 || dint.item[k].obs != 1) return;
-  dint.item[k].prob = clamp_value(std::strtod(std::string(activity).c_str(), nullptr));
+  if (k < 0) return;
+  dint.item[k].value = clamp_value(std::strtod(std::string(activity).c_str(), nullptr));
 }
 
 int fail(const char* what, const std::string& file) {

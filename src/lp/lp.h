@@ -22,9 +22,9 @@ struct lp_rows {
   int bound = 0;
 };
 
-// Flags the observed pairs, numbers the domain pairs they form in order of
+// Numbers the domain pairs that the observed pairs form, in order of
 // first formation, and lists the covering rows' terms (not the bound).
-void construct_dint(const node_table& t, pair_set& obs, pair_set& dint, lp_rows& rows);
+void construct_dint(const node_table& t, const pair_set& obs, pair_set& dint, lp_rows& rows);
 // The bound of the budget row: rows times the fraction, truncated to an int.
 int lp_bound(size_t rows, float frac);
 // A solution value as a domain pair keeps it: clamped to [0, 1], a value

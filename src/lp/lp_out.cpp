@@ -119,8 +119,7 @@ void write_lp(FILE* f, const lp_rows& rows, const pair_set& obs, const pair_set&
   lp << "Minimize";
   lp.end_line();
   lp << "obj:";
-  for (const pair& dp : dint.item)
-    if (dp.obs == 1) lp.x(dp.i, dp.j);
+  for (const pair& dp : dint.item) lp.x(dp.i, dp.j);
   lp.end_line();
   lp.end_line();
   lp << "Subject To";
@@ -138,7 +137,6 @@ void write_lp(FILE* f, const lp_rows& rows, const pair_set& obs, const pair_set&
   }
   lp << "r(" << static_cast<long long>(r + 2) << "):";
   for (size_t k = 0; k < obs.item.size(); ++k) {
-    if (obs.item[k].obs != 1) continue;
     lp << " +e(" << static_cast<long long>(k) << ")";
     lp.term();
   }

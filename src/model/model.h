@@ -72,8 +72,8 @@ inline uint64_t pair_key(int a, int b) {
 struct pair {
   int i = 0;
   int j = 0;
-  double prob = 0.0;
-  int obs = 0;
+  // A domain pair's value in the solution, in [0, 1]; a test pair's score.
+  double value = 0.0;
 };
 
 struct pair_set {
@@ -81,7 +81,6 @@ struct pair_set {
   int n = 0;
   // Unordered pair of node indices (pair_key) to pair position.
   hash_map<uint64_t, int> index;
-  int nobs = 0;
 };
 
 // Position of the pair of nodes a and b in `s`, or -1.

@@ -27,7 +27,7 @@ double capped_sum(const node_table& t, const pair_set& dint, int a, int b, Value
   for (int da : t.prot[a].member) {
     for (int db : t.prot[b].member) {
       int k = find_pair(dint, da, db);
-      if (k >= 0 && dint.item[k].obs == 1) sum += value(k);
+      if (k >= 0) sum += value(k);
       if (sum >= 1.0) return 1.0;
     }
   }
@@ -78,7 +78,7 @@ void put_domains(FILE* f, const node_table& t, const pair& dp) {
 void calc_prob_test(const node_table& t, const pair_set& dint, pair_set& test) {
   for (pair& tp : test.item)
     if (!no_domain(t, tp))
-      tp.prob = capped_sum(t, dint, tp.i, tp.j, [&](int k) { return dint.item[k].prob; });
+      tp.value = capped_sum(t, dint, tp.i, tp.j, [&](int k) { return dint.item[k].value; });
 }
 
 void calc_range_test(const node_table& t, const pair_set& dint, const std::vector<double>& low,
@@ -120,7 +120,7 @@ const char* class_name(pair_class c) {
 
 void out_pint(FILE* f, const node_table& t, const pair_set& test) {
   for (const pair& tp : test.item) {
-    if (!(tp.prob >= 1.0)) continue;
+    if (!(tp.value >= 1.0)) continue;
     put_names(f, t, tp);
     putc_unlocked('\n', f);
   }
@@ -141,14 +141,14 @@ void out_dint(FILE* f, const node_table& t, const pair_set& dint, const lp_rows&
   const std::vector<int> observed = observed_pairs(dint, rows);
   std::vector<size_t> order(dint.item.size());
   std::iota(order.begin(), order.end(), 0);
-  std::erase_if(order, [&](size_t k) { return !(dint.item[k].prob > 0.0); });
+  std::erase_if(order, [&](size_t k) { return !(dint.item[k].value > 0.0); });
   std::stable_sort(order.begin(), order.end(),
-                   [&](size_t x, size_t y) { return dint.item[x].prob > dint.item[y].prob; });
+                   [&](size_t x, size_t y) { return dint.item[x].value > dint.item[y].value; });
   std::fputs("#domain_a\tdomain_b\tvalue\tobserved_pairs\n", f);
   for (size_t k : order) {
     put_domains(f, t, dint.item[k]);
     std::fputc('\t', f);
-    put_g(f, dint.item[k].prob);
+    put_g(f, dint.item[k].value);
     std::fprintf(f, "\t%d\n", observed[k]);
   }
 }
@@ -174,7 +174,7 @@ void out_dranges(FILE* f, const node_table& t, const pair_set& dint, const lp_ro
     put_domains(f, t, dint.item[k]);
     const bool firm = class_of(low[k], high[k]) == range_class::firm;
     std::fprintf(f, "\t%s\t%g\t%g\t%g\t%d", firm ? "firm" : "tied", low[k], high[k],
-                 dint.item[k].prob, observed[k]);
+                 dint.item[k].value, observed[k]);
     if (!known.empty()) std::fputs(known[k] ? "\t1" : "\t0", f);
     std::fputc('\n', f);
   }
@@ -209,7 +209,7 @@ void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
   for (size_t k = 0; k < dint.item.size(); ++k) {
     auto count = [&](row& r) { ++r.pairs, r.known += known[k]; };
     count(rows[0]);
-    if (dint.item[k].prob > 0.0) count(rows[1]);
+    if (dint.item[k].value > 0.0) count(rows[1]);
     if (low.empty()) continue;
     range_class c = class_of(low[k], high[k]);
     if (c != range_class::excluded) count(rows[c == range_class::firm ? 2 : 3]);
@@ -249,7 +249,7 @@ void out_scores(FILE* f, const node_table& t, const pair_set& test) {
   for (const pair& tp : test.item) {
     put_names(f, t, tp);
     putc_unlocked('\t', f);
-    put_g(f, tp.prob);
+    put_g(f, tp.value);
     fputs_unlocked(no_domain(t, tp) ? "\tno-domain\n" : "\tdomains\n", f);
   }
 }
@@ -349,7 +349,7 @@ void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs, const 
     char* end = std::to_chars(num, num + sizeof num, p.fold).ptr;
     std::fwrite(num, 1, static_cast<size_t>(end - num), f);
     std::fputc('\t', f);
-    put_names(f, t, pair{p.i, p.j, 0.0, 0});
+    put_names(f, t, pair{p.i, p.j});
     std::fputs(p.positive ? "\t1\t" : "\t0\t", f);
     put_g(f, v);
     std::fputs(p.no_domain ? "\tno-domain" : "\tdomains", f);

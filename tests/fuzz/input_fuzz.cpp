@@ -57,9 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x)
       for (size_t y = rows.start[r]; y < x; ++y) FUZZ_CHECK(rows.term[x] != rows.term[y]);
   FUZZ_CHECK(LP_out(rows, obs, dint, scratch() + "lp") == 0);
-  for (size_t k = 0; k < dint.item.size(); ++k) dint.item[k].prob = k % 3 * 0.5;
+  for (size_t k = 0; k < dint.item.size(); ++k) dint.item[k].value = k % 3 * 0.5;
   calc_prob_test(t, dint, test);
-  for (const pair& p : test.item) FUZZ_CHECK(p.prob >= 0.0 && p.prob <= 1.0);
+  for (const pair& p : test.item) FUZZ_CHECK(p.value >= 0.0 && p.value <= 1.0);
   static FILE* null = std::fopen("/dev/null", "w");
   out_pint(null, t, test);
   out_dint(null, t, dint, rows);
