@@ -103,8 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   rows.bound = lp_bound(rows.obs_pos.size(), hub ? (data[0] - 200) / 110.0f : data[0] / 200.0f);
   pair_set obs, dint;
-  obs.item.resize(nobs, pair{0, 0, 1.0, 1});
-  for (int d = 0; d < npairs; ++d) dint.item.push_back(pair{d, d, 0.0, 1});
+  obs.item.resize(nobs, pair{0, 0, 1.0});
+  for (int d = 0; d < npairs; ++d) dint.item.push_back(pair{d, d, 0.0});
   if (solve_clp(rows, obs, dint, true) != 0) return 0;
   ClpSimplex written;
   load_written(written, rows, npairs, nobs);
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(written.status() == 0);
   const double optimum = written.objectiveValue();
   double sum = 0.0, uncovered = 0.0;
-  for (const pair& p : dint.item) sum += p.prob;
+  for (const pair& p : dint.item) sum += p.value;
   for (size_t r = 0; r < rows.obs_pos.size(); ++r) {
     double covered = 0.0;
     for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x)
