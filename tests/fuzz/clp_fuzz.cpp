@@ -118,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t r = 0; r < rows.obs_pos.size(); ++r) {
     double covered = 0.0;
     for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x)
-      covered += dint.item[rows.term[x]].prob;
+      covered += dint.item[rows.term[x]].value;
     uncovered += std::max(0.0, 1.0 - covered);
   }
   FUZZ_CHECK(std::fabs(sum - optimum) <= 1e-6 * (1.0 + optimum));
@@ -130,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(std::fabs(low[d] - face_bound(rows, npairs, nobs, optimum, d, 1.0)) < 1e-6);
     FUZZ_CHECK(std::fabs(high[d] - face_bound(rows, npairs, nobs, optimum, d, -1.0)) < 1e-6);
     // The solution found is one of the optimal solutions.
-    FUZZ_CHECK(dint.item[d].prob >= low[d] - 1e-6 && dint.item[d].prob <= high[d] + 1e-6);
+    FUZZ_CHECK(dint.item[d].value >= low[d] - 1e-6 && dint.item[d].value <= high[d] + 1e-6);
   }
   return 0;
 }
