@@ -65,6 +65,8 @@ void usage(FILE* out) {
       "  --cross-validate K     hold out each of K folds of the observed pairs in turn,\n"
       "                         predict them with random pairs, and measure (no TEST_PAIRS)\n"
       "  --negatives R          cross-validation: random pairs per held-out pair (default 1)\n"
+      "  --balanced-negatives   cross-validation: random pairs drawn with each protein as\n"
+      "                         often as it is in the observed pairs, not uniformly\n"
       "  --seed S               cross-validation: seed of the folds and random pairs\n"
       "                         (default 1)\n"
       "  --ranges               each domain pair's lowest and highest value over all\n"
@@ -212,6 +214,7 @@ enum option_id {
   opt_taxid,
   opt_cross_validate,
   opt_negatives,
+  opt_balanced_negatives,
   opt_seed,
   opt_verbose,
   opt_ranges,
@@ -233,6 +236,7 @@ const struct option kOptions[] = {
     {"taxid", required_argument, nullptr, opt_taxid},
     {"cross-validate", required_argument, nullptr, opt_cross_validate},
     {"negatives", required_argument, nullptr, opt_negatives},
+    {"balanced-negatives", no_argument, nullptr, opt_balanced_negatives},
     {"seed", required_argument, nullptr, opt_seed},
     {"verbose", no_argument, nullptr, opt_verbose},
     {"ranges", no_argument, nullptr, opt_ranges},
@@ -327,10 +331,12 @@ int take_number(int id, const char* v, options& o) {
 }
 
 // The options without a value.
-constexpr std::pair<int, bool options::*> kFlags[] = {{opt_verbose, &options::verbose},
-                                                      {opt_ranges, &options::ranges},
-                                                      {opt_graded, &options::graded},
-                                                      {opt_baselines, &options::baselines}};
+constexpr std::pair<int, bool options::*> kFlags[] = {
+    {opt_verbose, &options::verbose},
+    {opt_ranges, &options::ranges},
+    {opt_graded, &options::graded},
+    {opt_baselines, &options::baselines},
+    {opt_balanced_negatives, &options::balanced_negatives}};
 
 // One option and its value. Returns -1, or the exit status.
 int take_option(int id, const char* v, options& o) {
@@ -439,6 +445,10 @@ int check_combination(const options& o) {
   }
   if (o.baselines && o.folds == 0) {
     std::fprintf(stderr, "--baselines applies to --cross-validate only\n");
+    return 2;
+  }
+  if (o.balanced_negatives && o.folds == 0) {
+    std::fprintf(stderr, "--balanced-negatives applies to --cross-validate only\n");
     return 2;
   }
   if (o.in.protein_column > 0 && o.in.domains != domain_format::by_protein) {
