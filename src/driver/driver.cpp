@@ -23,7 +23,7 @@ int run_fraction(const options& o, float frac, bool in_list, run_tables& in) {
   if (in_list) std::fprintf(stderr, "fraction %s\n", format_f(frac).c_str());
   const std::optional<solve_result> r = solve_one(o, {frac, solver_files::kept, ""}, in);
   if (!r || write_results(o, frac, in, *r)) return 1;
-  print_summary(o, in, *r);
+  print_summary(o, frac, in, *r);
   return 0;
 }
 
