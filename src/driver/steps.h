@@ -31,6 +31,7 @@ struct run_tables {
   lp_rows rows;
   std::optional<graded> grade;
   known_pairs known;
+  std::vector<std::string> names;  // by domain, with --domain-names; empty otherwise
 };
 
 // What one solve of a fraction finds besides the values it leaves in its
