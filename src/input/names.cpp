@@ -3,8 +3,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "input.h"
 #include "io/io.h"
@@ -35,7 +37,7 @@ std::string_view unversioned(std::string_view s) {
 // its version; the first line of an accession wins.
 struct name_table {
   std::vector<std::string> name;
-  hash_map<std::string, int, name_hash, std::equal_to<>> whole, bare;
+  hash_map<std::string, size_t, name_hash, std::equal_to<>> whole, bare;
 };
 
 // What the checks after the reading need: the lines of an accession and a
@@ -54,8 +56,8 @@ struct name_signs {
 
 // A data line of Pfam-A.clans.tsv: its tab-separated fields, the family
 // name the fourth. Returns the number of fields.
-int clan_fields(std::string_view line, std::string_view& acc, std::string_view& name) {
-  int n = 0;
+long clan_fields(std::string_view line, std::string_view& acc, std::string_view& name) {
+  long n = 0;
   for (size_t from = 0;; ++n) {
     size_t tab = line.find('\t', from);
     std::string_view field = line.substr(from, tab == std::string_view::npos ? tab : tab - from);
@@ -66,10 +68,11 @@ int clan_fields(std::string_view line, std::string_view& acc, std::string_view& 
   }
 }
 
-// A two-column line: the accession up to the first tab or blank, the name
-// the rest after the run of them, trailing blanks dropped (tabs inside it
-// are part of it).
+// A two-column line: the accession, after any blanks, up to the next tab or
+// blank, the name the rest after the run of them, trailing blanks dropped
+// (tabs inside it are part of it).
 void two_columns(std::string_view line, std::string_view& acc, std::string_view& name) {
+  line.remove_prefix(line.find_first_not_of(kBlanks));
   size_t end = line.find_first_of(kBlanks);
   acc = line.substr(0, end);
   size_t start = line.find_first_not_of(kBlanks, end == std::string_view::npos ? line.size() : end);
@@ -90,7 +93,7 @@ void note_line(name_signs& signs, const node_table& t, const domain_set& doms,
 
 void note_entry(name_table& tab, name_signs& signs, std::string_view acc, std::string_view name) {
   if (signs.entries++ == 0) signs.first = acc;
-  int x = static_cast<int>(tab.name.size());
+  size_t x = tab.name.size();
   tab.name.emplace_back(name);
   tab.whole.emplace(acc, x);
   tab.bare.emplace(unversioned(acc), x);
@@ -111,11 +114,11 @@ int read_lines(line_reader& r, const std::string& file, const node_table& t, nam
     if (line.find_first_not_of(kBlanks) == std::string_view::npos || line.starts_with('#'))
       continue;
     std::string_view acc, name;
-    int fields = clan_fields(line, acc, name);
+    long fields = clan_fields(line, acc, name);
     if (format == 0) format = fields == kClanFields ? kClanFields : 2;
     if (format == kClanFields && fields != kClanFields) {
       std::fprintf(stderr,
-                   "--domain-names '%s': line %ld has %d tab-separated fields where its first "
+                   "--domain-names '%s': line %ld has %ld tab-separated fields where its first "
                    "has 5, as Pfam-A.clans.tsv has (accession, clan accession, clan name, family "
                    "name, description): give that file whole, or two columns of accession and "
                    "name\n",
@@ -136,10 +139,9 @@ long match_names(const node_table& t, const name_table& tab, std::vector<std::st
   long named = 0;
   for (size_t d = 0; d < t.dom.size(); ++d) {
     auto it = tab.whole.find(t.dom[d].name);
-    int x = it != tab.whole.end() ? it->second : -1;
-    if (x < 0 && (it = tab.bare.find(unversioned(t.dom[d].name))) != tab.bare.end()) x = it->second;
-    if (x < 0) continue;
-    names[d] = tab.name[x];
+    if (it == tab.whole.end() && (it = tab.bare.find(unversioned(t.dom[d].name))) == tab.bare.end())
+      continue;
+    names[d] = tab.name[it->second];
     ++named;
   }
   return named;
