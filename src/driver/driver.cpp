@@ -125,6 +125,7 @@ int run(const options& o) {
   run_tables in;
   if (!o.known_file.empty() && read_known(o.known_file, in.known)) return 1;
   if (readdata(in.t, in.obs, in.test, in.dint, o.obs_file, o.dom_file, o.test_file, o.in)) return 1;
+  if (!o.names_file.empty() && read_domain_names(o.names_file, in.t, in.names)) return 1;
   construct_dint(in.t, in.obs, in.dint, in.rows);
   std::printf("%d\n", in.dint.n);
   check_interrupt();
