@@ -260,7 +260,7 @@ int set_up(const options& o, cv_state& s) {
     c.score.reserve(total);
     if (s.cols.ranges) c.cls.reserve(total);
     if (s.cols.baselines)
-      for (std::vector<double>* v : {&c.graded, &c.credit, &c.support}) v->reserve(total);
+      for (std::vector<double>* v : {&c.graded, &c.credit, &c.support, &c.rate}) v->reserve(total);
   }
   s.summary.resize(nfrac);
   s.failed.resize(nfrac);
@@ -331,6 +331,7 @@ void append_scores(cv_state& s, size_t x, const fold_block& b, const solve_resul
     append(c.graded, r ? &r->graded : nullptr);
     append(c.credit, r ? &r->credit : nullptr);
     append(c.support, r ? &r->support : nullptr);
+    append(c.rate, r ? &r->rate : nullptr);
   }
 }
 

@@ -331,6 +331,7 @@ cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const cv_scores& sc) 
     s.graded_auc = roc_area(pairs, as_written(sc.graded), true);
     s.credit_auc = roc_area(pairs, as_written(sc.credit), true);
     s.support_auc = roc_area(pairs, as_written(sc.support), true);
+    s.rate_auc = roc_area(pairs, as_written(sc.rate), true);
   }
   return s;
 }
@@ -338,7 +339,7 @@ cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const cv_scores& sc) 
 void out_cv_start(FILE* f, cv_columns c) {
   std::fputs("#fold\tprotein_a\tprotein_b\tlabel\tscore\tbasis", f);
   if (c.ranges) std::fputs("\tclass", f);
-  if (c.baselines) std::fputs("\tgraded\tcredit\tsupport", f);
+  if (c.baselines) std::fputs("\tgraded\tcredit\tsupport\trate", f);
   std::fputc('\n', f);
 }
 
@@ -378,6 +379,7 @@ void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs, const 
       put_value(f, s.graded[from + k]);
       put_value(f, s.credit[from + k]);
       put_value(f, s.support[from + k]);
+      put_value(f, s.rate[from + k]);
     }
     std::fputc('\n', f);
   }
@@ -389,7 +391,7 @@ void out_cv_header(FILE* f, cv_columns c) {
       "evidence_predicted\tevidence_recall\tevidence_precision",
       f);
   if (c.ranges) std::fputs("\tfirm_predicted\tfirm_true_predicted\tfirm_recall\tfirm_precision", f);
-  if (c.baselines) std::fputs("\tevidence_auc\tgraded_auc\tcredit_auc\tsupport_auc", f);
+  if (c.baselines) std::fputs("\tevidence_auc\tgraded_auc\tcredit_auc\tsupport_auc\trate_auc", f);
   std::fputc('\n', f);
 }
 
@@ -420,7 +422,7 @@ void out_cv_line(FILE* f, float frac, const cv_summary& s, cv_columns c) {
     put_ratio(f, s.firm_true, s.firm_predicted);
   }
   if (c.baselines)
-    for (double auc : {s.evidence_auc, s.graded_auc, s.credit_auc, s.support_auc})
+    for (double auc : {s.evidence_auc, s.graded_auc, s.credit_auc, s.support_auc, s.rate_auc})
       put_ratio(f, auc, std::isnan(auc) ? 0.0 : 1.0);
   std::fputc('\n', f);
 }
