@@ -63,14 +63,11 @@ int cut_folds(const options& o, const pair_set& obs, folds& f, std::mt19937_64& 
   return 0;
 }
 
-// What a fix for too few negatives is, said after the count that falls short.
-constexpr const char* kFewerBalanced =
-    ": ask fewer --negatives, or draw them without --balanced-negatives\n";
-
 // Draws each fold's negatives, after the folds, from the same generator,
 // each pair's two proteins drawn by `end` in turn: kept when the proteins
 // differ and the pair is neither observed nor drawn before. Returns 0, or 1
-// after printing why when `give_up` draws in all were rejected.
+// after printing why when `give_up` draws in all were rejected (0: no
+// limit). Only degree-balanced draws have a limit.
 template <class Draw>
 int fill_negatives(const options& o, folds& f, std::mt19937_64& g, uint64_t want, uint64_t give_up,
                    Draw end) {
@@ -87,9 +84,10 @@ int fill_negatives(const options& o, folds& f, std::mt19937_64& g, uint64_t want
       else if (++rejected == give_up) {
         std::fprintf(stderr,
                      "'%s': the draws of %llu degree-balanced random pairs gave up after %llu "
-                     "rejected ones%s",
+                     "rejected ones: ask fewer --negatives, or draw them without "
+                     "--balanced-negatives\n",
                      o.obs_file.c_str(), static_cast<unsigned long long>(want),
-                     static_cast<unsigned long long>(rejected), kFewerBalanced);
+                     static_cast<unsigned long long>(rejected));
         return 1;
       }
     }
@@ -112,35 +110,35 @@ int draw_uniform(const options& o, const node_table& t, folds& f, std::mt19937_6
                  static_cast<unsigned long long>(want));
     return 1;
   }
-  // Every draw can succeed while pairs are left: no limit (0, never reached).
+  // Every pair left is as likely as any other: no limit.
   return fill_negatives(o, f, g, want, 0,
                         [np](std::mt19937_64& r) { return static_cast<int>(below(r, np)); });
 }
 
-// Degree-balanced negatives: each protein drawn as an end of a uniformly
-// drawn observed pair of two different proteins, so in proportion to its
-// partners, and a pair in proportion to the product of its proteins'
-// partners. A protein's share of the negatives is then its share of the
-// positives, and a score made of the numbers of partners alone gains
-// nothing from them: what is measured is the evidence of the domains.
+// Degree-balanced negatives: each protein drawn as a random end of a
+// uniformly drawn distinct observed pair, so in proportion to its number of
+// them, and a pair in proportion to the product of its proteins' numbers. A
+// protein's share of the negatives is then its share of the positives, and
+// a score made of the numbers of partners alone gains nothing from them:
+// what is measured is the evidence of the domains.
 int draw_balanced(const options& o, const node_table& t, folds& f, std::mt19937_64& g,
                   uint64_t want) {
   std::vector<int> ends;
-  std::vector<bool> paired(static_cast<size_t>(t.nprot));
-  for (const pair& p : f.pos)
-    if (p.i != p.j) {
-      ends.insert(ends.end(), {p.i, p.j});
-      paired[p.i] = paired[p.j] = true;
-    }
-  const uint64_t np = static_cast<uint64_t>(std::count(paired.begin(), paired.end(), true));
-  const uint64_t free = np * (np - (np > 0)) / 2 - ends.size() / 2;
+  std::vector<bool> drawn(static_cast<size_t>(t.nprot));
+  uint64_t observed = 0;
+  for (const pair& p : f.pos) {
+    ends.insert(ends.end(), {p.i, p.j});
+    drawn[p.i] = drawn[p.j] = true;
+    observed += p.i != p.j;
+  }
+  const uint64_t np = static_cast<uint64_t>(std::count(drawn.begin(), drawn.end(), true));
+  const uint64_t free = np * (np - (np > 0)) / 2 - observed;
   if (want > free) {
     std::fprintf(stderr,
-                 "'%s': %llu proteins paired with another give %llu pairs that are not "
-                 "observed, too few for %llu degree-balanced random pairs%s",
+                 "'%s': %llu proteins give %llu pairs that are not observed, too few for %llu "
+                 "degree-balanced random pairs: ask fewer --negatives\n",
                  o.obs_file.c_str(), static_cast<unsigned long long>(np),
-                 static_cast<unsigned long long>(free), static_cast<unsigned long long>(want),
-                 kFewerBalanced);
+                 static_cast<unsigned long long>(free), static_cast<unsigned long long>(want));
     return 1;
   }
   // Drawn by weight, the pairs left may be all but impossible to reach: the
