@@ -28,7 +28,7 @@ struct options {
   int folds = 0;      // a cross-validation's folds; 0 for an ordinary run
   int negatives = 1;  // negatives per positive
   // Negatives drawn in proportion to the product of their proteins'
-  // partners, rather than uniformly.
+  // numbers of observed pairs, rather than uniformly.
   bool balanced_negatives = false;
   uint64_t seed = 1;
   int jobs = 1;            // solves run at once
