@@ -57,16 +57,26 @@ void put_names(FILE* f, const node_table& t, const pair& p) {
   for (char c : b) putc_unlocked(c, f);
 }
 
-void put_escaped(FILE* f, const std::string& name) {
-  // Written a run of plain bytes at a time: a name is written for every
-  // domain pair, and a byte at a time was a visible share of a run.
+void append_escaped(std::string& out, const std::string& name) {
   for (size_t at = 0; at < name.size();) {
     const size_t end = std::min(name.find_first_of("\t\\", at), name.size());
-    std::fwrite(name.data() + at, 1, end - at, f);
+    out.append(name, at, end - at);
     if (end == name.size()) break;
-    std::fputs(name[end] == '\t' ? "\\t" : "\\\\", f);
+    out.append(name[end] == '\t' ? "\\t" : "\\\\");
     at = end + 1;
   }
+}
+
+void put_escaped(FILE* f, const std::string& name) {
+  // A name is written for every domain pair: most have nothing to escape
+  // and go out as they are.
+  if (name.find_first_of("\t\\") == std::string::npos) {
+    std::fwrite(name.data(), 1, name.size(), f);
+    return;
+  }
+  std::string escaped;
+  append_escaped(escaped, name);
+  std::fwrite(escaped.data(), 1, escaped.size(), f);
 }
 
 void put_domains(FILE* f, const node_table& t, const pair& dp) {
@@ -230,7 +240,7 @@ void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
     // credit and, with ranges, firm pairs first as the ranges' file ranks
     // them, and firm pairs first, then by chance ratio.
     std::vector<std::pair<std::string, std::vector<size_t>>> rankings = {
-        {"graded", graded_order(*g)}, {"support", support_order(*g)}, {"credit", credit_order(*g)}};
+        {"graded", g->order}, {"support", support_order(*g)}, {"credit", credit_order(*g)}};
     if (!low.empty()) {
       const std::vector<int> observed(g->observed.begin(), g->observed.end());
       rankings.emplace_back("firm", ranges_order(low, high, observed));

@@ -129,6 +129,7 @@ struct graded {
   std::vector<int> twins;
   int64_t rows2 = 0;  // 2 L
   std::vector<double> credit;
+  std::vector<size_t> order;  // graded_order, once for every use
 };
 graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint,
                   const lp_rows& rows);
