@@ -23,7 +23,7 @@ int run_fraction(const options& o, float frac, bool in_list, run_tables& in) {
   if (in_list) std::fprintf(stderr, "fraction %s\n", format_f(frac).c_str());
   const std::optional<solve_result> r = solve_one(o, {frac, solver_files::kept, ""}, in);
   if (!r || write_results(o, frac, in, *r)) return 1;
-  print_summary(o, in, *r);
+  print_summary(o, frac, in, *r);
   return 0;
 }
 
@@ -125,6 +125,7 @@ int run(const options& o) {
   run_tables in;
   if (!o.known_file.empty() && read_known(o.known_file, in.known)) return 1;
   if (readdata(in.t, in.obs, in.test, in.dint, o.obs_file, o.dom_file, o.test_file, o.in)) return 1;
+  if (!o.names_file.empty() && read_domain_names(o.names_file, in.t, in.names)) return 1;
   construct_dint(in.t, in.obs, in.dint, in.rows);
   std::printf("%d\n", in.dint.n);
   check_interrupt();

@@ -32,6 +32,7 @@ struct options {
   bool verbose = false;    // CLP's log on standard error
   bool ranges = false;     // each domain pair's range over all optimal solutions
   std::string known_file;  // a reference list of interacting domain pairs
+  std::string names_file;  // the domains' family names, for the answer tables
   bool graded = false;     // each domain pair's and test pair's graded confidence
   bool baselines = false;  // cross-validation: the graded score against counts
 };

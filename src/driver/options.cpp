@@ -72,6 +72,8 @@ void usage(FILE* out) {
       "                         pair's score (.dranges, .pranges files)\n"
       "  --known FILE           a reference list of interacting domain pairs: how many\n"
       "                         of the inferred ones it names (.known file)\n"
+      "  --domain-names FILE    the domains' family names, from Pfam-A.clans.tsv or a\n"
+      "                         table of accession and name, in the answer tables\n"
       "  --graded               each domain pair's confidence, how many times more often\n"
       "                         than chance the proteins able to form it interact, and\n"
       "                         each test pair's graded score (.dgraded, .pgraded files)\n"
@@ -216,6 +218,7 @@ enum option_id {
   opt_verbose,
   opt_ranges,
   opt_known,
+  opt_domain_names,
   opt_graded,
   opt_baselines,
   opt_version,
@@ -237,6 +240,7 @@ const struct option kOptions[] = {
     {"verbose", no_argument, nullptr, opt_verbose},
     {"ranges", no_argument, nullptr, opt_ranges},
     {"known", required_argument, nullptr, opt_known},
+    {"domain-names", required_argument, nullptr, opt_domain_names},
     {"graded", no_argument, nullptr, opt_graded},
     {"baselines", no_argument, nullptr, opt_baselines},
     {"help", no_argument, nullptr, 'h'},
@@ -361,6 +365,10 @@ int take_option(int id, const char* v, options& o) {
       if (!*v) return bad_value("--known", v, "empty file name");
       o.known_file = v;
       return -1;
+    case opt_domain_names:
+      if (!*v) return bad_value("--domain-names", v, "empty file name");
+      o.names_file = v;
+      return -1;
     case 'h':
       usage(stdout);
       return 0;
@@ -429,6 +437,11 @@ int check_combination(const options& o) {
   }
   if (!o.known_file.empty() && o.folds > 0) {
     std::fprintf(stderr, "--known applies to a run with test pairs, not to --cross-validate\n");
+    return 2;
+  }
+  if (!o.names_file.empty() && o.folds > 0) {
+    std::fprintf(stderr,
+                 "--domain-names applies to a run with test pairs, not to --cross-validate\n");
     return 2;
   }
   if (o.graded && o.folds > 0) {

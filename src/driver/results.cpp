@@ -60,11 +60,12 @@ const result_file result_files[] = {
      }},
     {"dgraded", false, with_graded,
      [](FILE* f, const run_tables& in, const solve_result& r) {
-       out_dgraded(f, in.t, in.dint, *in.grade, r.known);
+       out_dgraded(f, in.t, in.dint, *in.grade, {in.names, r.low, r.high, r.known});
      }},
     {"pgraded", true, with_graded,
      [](FILE* f, const run_tables& in, const solve_result& r) {
-       out_pgraded(f, in.t, in.test, r.graded);
+       out_pgraded(f, in.t, in.dint, in.test, r.graded, r.basis,
+                   {in.names, r.test_low, r.test_high, {}});
      }},
     {"known", false, with_known,
      [](FILE* f, const run_tables& in, const solve_result& r) {
@@ -95,7 +96,7 @@ int write_results(const options& o, float frac, const run_tables& in, const solv
 
 // Clauses joined by "; ", the program's optimum first, with ranges the
 // domain pairs' classes, then what was predicted.
-void print_summary(const options& o, const run_tables& in, const solve_result& r) {
+void print_summary(const options& o, float frac, const run_tables& in, const solve_result& r) {
   int predicted = 0, no_dom = 0;
   for (const pair& tp : in.test.item) {
     predicted += tp.value >= 1.0;
@@ -117,6 +118,10 @@ void print_summary(const options& o, const run_tables& in, const solve_result& r
   std::string line;
   for (const std::string& c : clauses) line += (line.empty() ? "" : "; ") + c;
   std::fprintf(stderr, "%s\n", line.c_str());
+  if (o.graded)
+    std::fprintf(stderr, "answer: %s (domain pairs by confidence), %s (test pairs)\n",
+                 derived_name(o.obs_stem, frac, "dgraded").c_str(),
+                 derived_name(o.test_stem, frac, "pgraded").c_str());
   if (!o.known_file.empty()) out_known(stderr, in.dint, r.known, r.low, r.high, grade_of(in));
 }
 

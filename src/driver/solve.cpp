@@ -100,8 +100,12 @@ std::optional<solve_result> solve_one(const options& o, const solve_job& job, ru
     if (find_ranges(in.rows, in.dint.item.size(), r.low, r.high)) return failed(job, "ranges");
     calc_range_test(in.t, in.dint, r.low, r.high, in.test, r.test_low, r.test_high);
   }
-  if (o.graded || o.baselines) calc_graded_test(in.t, in.dint, *in.grade, in.test, r.graded);
-  if (o.baselines) calc_baselines(in.t, in.dint, *in.grade, in.test, r.credit, r.support);
+  if (o.graded || o.baselines)
+    calc_confidence_test(in.t, in.dint, *in.grade, in.test, r.graded, r.basis);
+  if (o.baselines) {
+    calc_rate_test(in.t, in.dint, *in.grade, in.test, r.rate);
+    calc_baselines(in.t, in.dint, *in.grade, in.test, r.credit, r.support);
+  }
   if (!o.known_file.empty()) r.known = mark_known(in.t, in.dint, in.known);
   return r;
 }

@@ -31,6 +31,7 @@ struct run_tables {
   lp_rows rows;
   std::optional<graded> grade;
   known_pairs known;
+  std::vector<std::string> names;  // by domain, with --domain-names; empty otherwise
 };
 
 // What one solve of a fraction finds besides the values it leaves in its
@@ -44,9 +45,12 @@ struct solve_result {
   // With ranges: by domain pair, its lowest and highest value over all
   // optimal solutions; by test pair, the bounds of its score.
   std::vector<double> low, high, test_low, test_high;
-  // With graded or baselines: by test pair, its graded score; with
-  // baselines, the two counts it is measured against.
-  std::vector<double> graded, credit, support;
+  // With graded or baselines: by test pair, its confidence and its basis
+  // domain pair (-1 for none); with baselines, the rate score and the two
+  // counts it is measured against.
+  std::vector<double> graded;
+  std::vector<int> basis;
+  std::vector<double> rate, credit, support;
   // With a reference list: by domain pair, whether it is known.
   std::vector<char> known;
 };
@@ -101,7 +105,7 @@ std::vector<std::string> result_names(const options& o, float frac);
 int write_results(const options& o, float frac, const run_tables& in, const solve_result& r);
 // The summary line of a fraction's run on standard error, and with --known
 // the table of known pairs after it.
-void print_summary(const options& o, const run_tables& in, const solve_result& r);
+void print_summary(const options& o, float frac, const run_tables& in, const solve_result& r);
 
 // Independent solves, each in a child process of its own, up to `jobs` at
 // once. With more than one at once, the console output of each is held back

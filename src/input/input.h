@@ -93,6 +93,19 @@ int readdata(node_table& t, pair_set& obs, pair_set& test, pair_set& dint,
 // whose lines split on commas told so).
 int read_known(const std::string& file, known_pairs& k);
 
+// Reads the family names of the domains of `t` (".gz" allowed) into `names`,
+// by domain index, "-" for a domain the file does not name. The file is
+// Pfam's Pfam-A.clans.tsv (five tab-separated fields: accession, clan
+// accession, clan name, family name, description), told by its first line
+// that is not blank or a '#' comment, or else two columns: an accession, then
+// the name, the rest of the line after the first run of tabs or blanks.
+// Accessions match whole, or else without a version (".27") on either side.
+// Returns 0, or 1 after printing why, naming the option --domain-names: a
+// file without a line of an accession and a name, or that names none of the
+// domains; one that names fewer than half is warned of.
+int read_domain_names(const std::string& file, const node_table& t,
+                      std::vector<std::string>& names);
+
 // The tables of a run whose observed and test files would hold the pairs
 // `train` and `test` (node indices of `full`'s proteins, in file order), with
 // `full`'s domain lines: built as the readers build them, without printing.

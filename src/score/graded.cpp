@@ -1,20 +1,30 @@
-// The graded confidence of the domain pairs and the graded score of the
-// test pairs, and the counts it is measured against.
+// The graded confidence of the domain pairs and of the test pairs, and the
+// counts it is measured against.
 //
-// A domain pair's confidence says how many times more often than chance the
-// protein pairs able to form it are seen to interact, chance being that
-// each protein keeps its number of partners but chooses them at random:
-// (O + 1) / (E + 1), where O counts the observed pairs that form it and E
-// those expected among the same protein pairs by chance. The 1s are one
-// pseudo-interaction on the side of "no effect", so that a pair seen once
-// where almost nothing was expected is not ranked first. A test pair's
-// graded score is the highest rate among the domain pairs it can form that
-// some observed pair forms: the confidence times the chance rate E / N of
-// the N protein pairs able to form it, about the share of those seen to
-// interact, pulled toward chance where the evidence is thin.
+// Two kinds of evidence point to a domain pair. First, how much more often
+// than chance the protein pairs able to form it are seen to interact,
+// chance being that each protein keeps its number of partners but chooses
+// them at random: (O + 1) / (E + 1), where O counts the observed pairs that
+// form it and E those expected among the same protein pairs by chance. The
+// 1s are one pseudo-interaction on the side of "no effect", so that a pair
+// seen once where almost nothing was expected is not ranked first. Second,
+// how exclusively those observed pairs point to it: when t candidate
+// domain pairs are formed by exactly the same observed pairs (its twins,
+// itself included), nothing in the data tells them apart, and any number
+// of them from 1 to t may be the real one. Taking each number as equally
+// likely, a given twin is real with probability (t + 1) / (2 t), which
+// scales its share of the group's evidence: the confidence is
+// (O + 1) / (E + 1) x (t + 1) / (2 t), 1 for a pair with no twin.
+//
+// A test pair's confidence is the highest confidence among the domain
+// pairs it can form, and that pair is its basis. It is predicted when its
+// confidence is above 2: more than half of the observed interactions of
+// the proteins carrying its basis are then beyond chance.
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <string_view>
+#include <unordered_map>
 
 #include "io/io.h"
 #include "names.h"
@@ -24,30 +34,37 @@ namespace domlp {
 
 namespace {
 
-// The domain pairs of `dint` that a domain of a forms with a domain of b,
-// each once however often the domains are listed (and (a, b) and (b, a)
-// are one pair when both proteins carry both), into `out`.
-void candidates(const node_table& t, const pair_set& dint, int a, int b, std::vector<int>& out) {
-  // Domain lists are non-decreasing: repeats stand together.
-  const std::vector<int>& ma = t.prot[a].member;
-  const std::vector<int>& mb = t.prot[b].member;
-  out.clear();
-  for (size_t x = 0; x < ma.size(); ++x) {
-    if (x > 0 && ma[x] == ma[x - 1]) continue;
-    for (size_t y = 0; y < mb.size(); ++y)
-      if (y == 0 || mb[y] != mb[y - 1])
-        if (int k = find_pair(dint, ma[x], mb[y]); k >= 0) out.push_back(k);
-  }
-  std::sort(out.begin(), out.end());
-  out.erase(std::unique(out.begin(), out.end()), out.end());
-}
-
 // Sums over proteins: how many carry the domains, the sum of their numbers
 // of covering rows k, and of the squares of these.
 struct carriers {
   int64_t n = 0, w = 0, q = 0;
   void add(int64_t k) { ++n, w += k, q += k * k; }
 };
+
+// By domain pair, how many candidate domain pairs are formed by exactly the
+// same covering rows, itself included.
+std::vector<int> count_twins(const lp_rows& rows, size_t nd) {
+  // Each domain pair's rows, in row order, side by side in one array.
+  std::vector<size_t> at(nd + 1, 0);
+  for (int d : rows.term) ++at[d + 1];
+  for (size_t d = 0; d < nd; ++d) at[d + 1] += at[d];
+  std::vector<int> listed(rows.term.size());
+  std::vector<size_t> fill(at.begin(), at.end() - 1);
+  for (size_t r = 0; r + 1 < rows.start.size(); ++r)
+    for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x)
+      listed[fill[rows.term[x]]++] = static_cast<int>(r);
+  // Equal lists as equal bytes: the map compares them whole.
+  auto rows_of = [&](size_t d) {
+    return std::string_view(reinterpret_cast<const char*>(listed.data() + at[d]),
+                            (at[d + 1] - at[d]) * sizeof(int));
+  };
+  std::unordered_map<std::string_view, int> group;
+  group.reserve(nd);
+  for (size_t d = 0; d < nd; ++d) ++group[rows_of(d)];
+  std::vector<int> twins(nd);
+  for (size_t d = 0; d < nd; ++d) twins[d] = group[rows_of(d)];
+  return twins;
+}
 
 }  // namespace
 
@@ -57,6 +74,7 @@ graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint
   const size_t nd = dint.item.size();
   g.observed.assign(nd, 0);
   for (int d : rows.term) ++g.observed[d];
+  g.twins = count_twins(rows, nd);
   // Each covering row's unit of credit, split equally over its domain pairs.
   g.credit.assign(nd, 0.0);
   for (size_t r = 0; r + 1 < rows.start.size(); ++r)
@@ -103,9 +121,14 @@ graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint
   return g;
 }
 
-double confidence(const graded& g, size_t d) {
+double chance_ratio(const graded& g, size_t d) {
   return static_cast<double>(g.observed[d] + 1) * static_cast<double>(g.rows2) /
          static_cast<double>(g.chance[d] + g.rows2);
+}
+
+double confidence(const graded& g, size_t d) {
+  const double t = g.twins[d];
+  return chance_ratio(g, d) * (t + 1.0) / (2.0 * t);
 }
 
 double expected(const graded& g, size_t d) {
@@ -128,16 +151,30 @@ std::vector<size_t> ranked(size_t n, Before before) {
   return order;
 }
 
+using wide = unsigned __int128;
+
+// Whether x's chance ratio times x_share is above y's times y_share, exactly
+// as fractions of integers (many are equal): the ratio is
+// (O + 1) 2L / (2L E + 2L), and the shares are given as num / den.
+bool above(const graded& g, size_t x, wide x_num, wide x_den, size_t y, wide y_num, wide y_den) {
+  const wide cx = static_cast<wide>(g.observed[x] + 1) * x_num *
+                  static_cast<wide>(g.chance[y] + g.rows2) * y_den;
+  const wide cy = static_cast<wide>(g.observed[y] + 1) * y_num *
+                  static_cast<wide>(g.chance[x] + g.rows2) * x_den;
+  return cx != cy ? cx > cy : g.observed[x] > g.observed[y];
+}
+
 }  // namespace
 
 std::vector<size_t> graded_order(const graded& g) {
-  // Confidences compared exactly, as fractions of integers: many are equal.
-  using wide = unsigned __int128;
   return ranked(g.observed.size(), [&](size_t x, size_t y) {
-    const wide cx = static_cast<wide>(g.observed[x] + 1) * static_cast<wide>(g.chance[y] + g.rows2);
-    const wide cy = static_cast<wide>(g.observed[y] + 1) * static_cast<wide>(g.chance[x] + g.rows2);
-    return cx != cy ? cx > cy : g.observed[x] > g.observed[y];
+    const wide tx = static_cast<wide>(g.twins[x]), ty = static_cast<wide>(g.twins[y]);
+    return above(g, x, tx + 1, tx, y, ty + 1, ty);
   });
+}
+
+std::vector<size_t> ratio_order(const graded& g) {
+  return ranked(g.observed.size(), [&](size_t x, size_t y) { return above(g, x, 1, 1, y, 1, 1); });
 }
 
 std::vector<size_t> support_order(const graded& g) {
@@ -149,7 +186,34 @@ std::vector<size_t> credit_order(const graded& g) {
   return ranked(g.credit.size(), [&](size_t x, size_t y) { return g.credit[x] > g.credit[y]; });
 }
 
+std::vector<size_t> firm_ratio_order(const graded& g, const std::vector<double>& low,
+                                     const std::vector<double>& high) {
+  return ranked(g.observed.size(), [&](size_t x, size_t y) {
+    const bool fx = class_of(low[x], high[x]) == range_class::firm;
+    const bool fy = class_of(low[y], high[y]) == range_class::firm;
+    return fx != fy ? fx : above(g, x, 1, 1, y, 1, 1);
+  });
+}
+
 namespace {
+
+// The domain pairs of `dint` that a domain of a forms with a domain of b,
+// each once however often the domains are listed (and (a, b) and (b, a)
+// are one pair when both proteins carry both), into `out`.
+void candidates(const node_table& t, const pair_set& dint, int a, int b, std::vector<int>& out) {
+  // Domain lists are non-decreasing: repeats stand together.
+  const std::vector<int>& ma = t.prot[a].member;
+  const std::vector<int>& mb = t.prot[b].member;
+  out.clear();
+  for (size_t x = 0; x < ma.size(); ++x) {
+    if (x > 0 && ma[x] == ma[x - 1]) continue;
+    for (size_t y = 0; y < mb.size(); ++y)
+      if (y == 0 || mb[y] != mb[y - 1])
+        if (int k = find_pair(dint, ma[x], mb[y]); k >= 0) out.push_back(k);
+  }
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+}
 
 // Calls f(x, candidates) for each test pair x whose proteins have domains.
 template <class F>
@@ -164,8 +228,29 @@ void each_scored(const node_table& t, const pair_set& dint, const pair_set& test
 
 }  // namespace
 
-void calc_graded_test(const node_table& t, const pair_set& dint, const graded& g,
-                      const pair_set& test, std::vector<double>& score) {
+void calc_confidence_test(const node_table& t, const pair_set& dint, const graded& g,
+                          const pair_set& test, std::vector<double>& conf,
+                          std::vector<int>& basis) {
+  // The basis is the candidate ranked first, so that a pair's basis and
+  // confidence are those of its highest row in the domain pairs' table.
+  std::vector<size_t> rank(dint.item.size());
+  const std::vector<size_t> order = graded_order(g);
+  for (size_t r = 0; r < order.size(); ++r) rank[order[r]] = r;
+  conf.assign(test.item.size(), NAN);
+  basis.assign(test.item.size(), -1);
+  each_scored(t, dint, test, [&](size_t x, const std::vector<int>& cand) {
+    for (int d : cand)
+      if (basis[x] < 0 || rank[d] < rank[basis[x]]) basis[x] = d;
+    conf[x] = basis[x] < 0 ? 0.0 : confidence(g, basis[x]);
+  });
+}
+
+bool predicted(double conf) {
+  return conf > 2.0;
+}
+
+void calc_rate_test(const node_table& t, const pair_set& dint, const graded& g,
+                    const pair_set& test, std::vector<double>& score) {
   score.assign(test.item.size(), NAN);
   each_scored(t, dint, test, [&](size_t x, const std::vector<int>& cand) {
     score[x] = 0.0;
@@ -190,29 +275,78 @@ void calc_baselines(const node_table& t, const pair_set& dint, const graded& g,
   });
 }
 
+namespace {
+
+// A domain's family name, or "-" for one without.
+void put_family(FILE* f, const std::vector<std::string>& names, int dom) {
+  put_escaped(f, dom >= 0 && !names.empty() ? names[dom] : std::string("-"));
+}
+
+const char* range_name(double low, double high) {
+  static const char* const name[] = {"excluded", "tied", "firm"};
+  return name[static_cast<int>(class_of(low, high))];
+}
+
+}  // namespace
+
 void out_dgraded(FILE* f, const node_table& t, const pair_set& dint, const graded& g,
-                 const std::vector<char>& known) {
-  std::fputs("#domain_a\tdomain_b\tconfidence\tobserved_pairs\texpected\trate", f);
-  std::fputs(known.empty() ? "\n" : "\tknown\n", f);
+                 const answer_extras& x) {
+  const bool ranges = !x.low.empty();
+  std::fputs("#rank\tdomain_a\tdomain_b", f);
+  if (!x.names.empty()) std::fputs("\tname_a\tname_b", f);
+  std::fputs("\tconfidence\tobserved_pairs\texpected\ttwins\tcredit", f);
+  if (ranges) std::fputs("\tclass\tlow\thigh", f);
+  std::fputs(x.known.empty() ? "\n" : "\tknown\n", f);
+  size_t rank = 0;
   for (size_t d : graded_order(g)) {
-    put_domains(f, t, dint.item[d]);
-    std::fprintf(f, "\t%g\t%lld\t%g\t%g", confidence(g, d), static_cast<long long>(g.observed[d]),
-                 expected(g, d), rate(g, d));
-    if (!known.empty()) std::fputs(known[d] ? "\t1" : "\t0", f);
+    const pair& dp = dint.item[d];
+    std::fprintf(f, "%zu\t", ++rank);
+    put_domains(f, t, dp);
+    if (!x.names.empty()) {
+      std::fputc('\t', f);
+      put_family(f, x.names, dp.i);
+      std::fputc('\t', f);
+      put_family(f, x.names, dp.j);
+    }
+    std::fprintf(f, "\t%g\t%lld\t%g\t%d\t%g", confidence(g, d),
+                 static_cast<long long>(g.observed[d]), expected(g, d), g.twins[d], g.credit[d]);
+    if (ranges)
+      std::fprintf(f, "\t%s\t%g\t%g", range_name(x.low[d], x.high[d]), x.low[d], x.high[d]);
+    if (!x.known.empty()) std::fputs(x.known[d] ? "\t1" : "\t0", f);
     std::fputc('\n', f);
   }
 }
 
-void out_pgraded(FILE* f, const node_table& t, const pair_set& test,
-                 const std::vector<double>& score) {
-  std::fputs("#protein_a\tprotein_b\tgraded\tbasis\n", f);
-  for (size_t x = 0; x < test.item.size(); ++x) {
-    const pair& tp = test.item[x];
+void out_pgraded(FILE* f, const node_table& t, const pair_set& dint, const pair_set& test,
+                 const std::vector<double>& conf, const std::vector<int>& basis,
+                 const answer_extras& x) {
+  const bool ranges = !x.low.empty();
+  std::fputs("#protein_a\tprotein_b\tconfidence\tpredicted\tdomain_a\tdomain_b", f);
+  if (!x.names.empty()) std::fputs("\tname_a\tname_b", f);
+  if (ranges) std::fputs("\tclass\tlow\thigh", f);
+  std::fputs("\tscore\tbasis\n", f);
+  for (size_t k = 0; k < test.item.size(); ++k) {
+    const pair& tp = test.item[k];
     put_names(f, t, tp);
-    if (std::isnan(score[x]))
-      std::fputs("\tNA", f);
+    if (std::isnan(conf[k]))
+      std::fputs("\tNA\tno\t", f);
     else
-      std::fprintf(f, "\t%g", score[x]);
+      std::fprintf(f, "\t%g\t%s\t", conf[k], predicted(conf[k]) ? "yes" : "no");
+    const int d = basis[k];
+    if (d >= 0)
+      put_domains(f, t, dint.item[d]);
+    else
+      std::fputs("-\t-", f);
+    if (!x.names.empty()) {
+      std::fputc('\t', f);
+      put_family(f, x.names, d >= 0 ? dint.item[d].i : -1);
+      std::fputc('\t', f);
+      put_family(f, x.names, d >= 0 ? dint.item[d].j : -1);
+    }
+    if (ranges)
+      std::fprintf(f, "\t%s\t%g\t%g", class_name(classify(no_domain(t, tp), x.low[k], x.high[k])),
+                   x.low[k], x.high[k]);
+    std::fprintf(f, "\t%g", tp.value);
     std::fputs(no_domain(t, tp) ? "\tno-domain\n" : "\tdomains\n", f);
   }
 }

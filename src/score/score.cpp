@@ -153,21 +153,32 @@ void out_dint(FILE* f, const node_table& t, const pair_set& dint, const lp_rows&
   }
 }
 
-void out_dranges(FILE* f, const node_table& t, const pair_set& dint, const lp_rows& rows,
-                 const std::vector<double>& low, const std::vector<double>& high,
-                 const std::vector<char>& known) {
-  const std::vector<int> observed = observed_pairs(dint, rows);
-  std::vector<size_t> order(dint.item.size());
+namespace {
+
+// The domain pairs that some optimal solution uses: firm pairs first, by
+// their lowest value, then tied ones by their highest; the pairs that more
+// observed pairs form go first among equals.
+std::vector<size_t> ranges_order(const std::vector<double>& low, const std::vector<double>& high,
+                                 const std::vector<int>& observed) {
+  std::vector<size_t> order(low.size());
   std::iota(order.begin(), order.end(), 0);
   std::erase_if(order,
                 [&](size_t k) { return class_of(low[k], high[k]) == range_class::excluded; });
-  // Firm pairs first, by their lowest value, then tied ones by their
-  // highest; the pairs that more observed pairs form go first among equals.
   auto key = [&](size_t k) {
     const bool firm = class_of(low[k], high[k]) == range_class::firm;
     return std::make_tuple(firm, firm ? low[k] : high[k], observed[k]);
   };
   std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return key(x) > key(y); });
+  return order;
+}
+
+}  // namespace
+
+void out_dranges(FILE* f, const node_table& t, const pair_set& dint, const lp_rows& rows,
+                 const std::vector<double>& low, const std::vector<double>& high,
+                 const std::vector<char>& known) {
+  const std::vector<int> observed = observed_pairs(dint, rows);
+  const std::vector<size_t> order = ranges_order(low, high, observed);
   std::fputs("#domain_a\tdomain_b\tclass\tlow\thigh\tvalue\tobserved_pairs", f);
   std::fputs(known.empty() ? "\n" : "\tknown\n", f);
   for (size_t k : order) {
@@ -215,13 +226,19 @@ void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
     if (c != range_class::excluded) count(rows[c == range_class::firm ? 2 : 3]);
   }
   if (g) {
-    // The first domain pairs of the graded ranking and of the support's.
-    for (const char* name : {"graded", "support", "credit"}) {
-      const std::vector<size_t> order = name[0] == 'g'   ? graded_order(*g)
-                                        : name[0] == 's' ? support_order(*g)
-                                                         : credit_order(*g);
+    // The first domain pairs of each ranking: by confidence, by support, by
+    // credit and, with ranges, firm pairs first as the ranges' file ranks
+    // them, and firm pairs first, then by chance ratio.
+    std::vector<std::pair<std::string, std::vector<size_t>>> rankings = {
+        {"graded", graded_order(*g)}, {"support", support_order(*g)}, {"credit", credit_order(*g)}};
+    if (!low.empty()) {
+      const std::vector<int> observed(g->observed.begin(), g->observed.end());
+      rankings.emplace_back("firm", ranges_order(low, high, observed));
+      rankings.emplace_back("firm_graded", firm_ratio_order(*g, low, high));
+    }
+    for (const auto& [name, order] : rankings) {
       for (size_t depth : {250, 500, 1000, 2000, 4000}) {
-        row& r = rows.emplace_back(row{std::string(name) + "_top" + std::to_string(depth)});
+        row& r = rows.emplace_back(row{name + "_top" + std::to_string(depth)});
         for (size_t x = 0; x < std::min(depth, order.size()); ++x)
           ++r.pairs, r.known += known[order[x]];
       }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "lp/lp.h"
@@ -118,32 +119,48 @@ void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
 // The graded confidence of the candidate domain pairs, from the observed
 // pairs alone (see graded.cpp), by domain pair: the observed pairs that form
 // it (O), the sum of k_p k_q over the protein pairs {p, q} able to form it
-// (2 L E, L the rows, k_p the rows of protein p), and those pairs' number N.
-// Also the credit split that it is measured against: each observed pair
-// gives one unit of credit, split equally over its domain pairs.
+// (2 L E, L the rows, k_p the rows of protein p), those pairs' number N, and
+// its twins t, the candidate domain pairs formed by exactly its observed
+// pairs (itself included). Also the credit split that it is measured
+// against: each observed pair gives one unit of credit, split equally over
+// its domain pairs.
 struct graded {
   std::vector<int64_t> observed, chance, pairs;
+  std::vector<int> twins;
   int64_t rows2 = 0;  // 2 L
   std::vector<double> credit;
 };
 graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint,
                   const lp_rows& rows);
-// A domain pair's confidence (O + 1) / (E + 1), its expected observed pairs
-// E, and its rate E / N times its confidence.
+// A domain pair's chance ratio (O + 1) / (E + 1); its confidence, the ratio
+// times (t + 1) / (2 t); its expected observed pairs E; and its rate, E / N
+// times the chance ratio.
+double chance_ratio(const graded& g, size_t d);
 double confidence(const graded& g, size_t d);
 double expected(const graded& g, size_t d);
 double rate(const graded& g, size_t d);
 // The domain pairs by confidence, largest first (compared exactly), then by
-// observed pairs; by observed pairs alone; and by credit. Equals keep the
-// order in which the pairs were first formed.
+// observed pairs; the same by chance ratio; by observed pairs alone; by
+// credit; and, given their ranges, the firm ones first, then by chance
+// ratio. Equals keep the order in which the pairs were first formed.
 std::vector<size_t> graded_order(const graded& g);
+std::vector<size_t> ratio_order(const graded& g);
 std::vector<size_t> support_order(const graded& g);
 std::vector<size_t> credit_order(const graded& g);
-// Each test pair's graded score: the highest rate of the domain pairs it
-// can form; 0 when it forms none, NaN when a protein has no domain.
-void calc_graded_test(const node_table& t, const pair_set& dint, const graded& g,
-                      const pair_set& test, std::vector<double>& score);
-// The counts that the graded score must beat, for each test pair (NaN when
+std::vector<size_t> firm_ratio_order(const graded& g, const std::vector<double>& low,
+                                     const std::vector<double>& high);
+// Each test pair's confidence, the highest of the domain pairs it can form,
+// and its basis, the one of these ranked first by confidence: 0 and -1 when
+// it forms none, NaN and -1 when a protein has no domain.
+void calc_confidence_test(const node_table& t, const pair_set& dint, const graded& g,
+                          const pair_set& test, std::vector<double>& conf, std::vector<int>& basis);
+// Whether a test pair of this confidence is predicted to interact.
+bool predicted(double conf);
+// Each test pair's rate score: the highest rate of the domain pairs it can
+// form; 0 when it forms none, NaN when a protein has no domain.
+void calc_rate_test(const node_table& t, const pair_set& dint, const graded& g,
+                    const pair_set& test, std::vector<double>& score);
+// The counts that the confidence must beat, for each test pair (NaN when
 // a protein has no domain): the credit split, the sum over the domain pairs
 // it can form of their observed pairs' credit, each observed pair giving
 // one unit split equally over its domain pairs; and the support, the most
@@ -151,14 +168,26 @@ void calc_graded_test(const node_table& t, const pair_set& dint, const graded& g
 void calc_baselines(const node_table& t, const pair_set& dint, const graded& g,
                     const pair_set& test, std::vector<double>& credit,
                     std::vector<double>& support);
-// Every candidate domain pair by confidence, with its observed and expected
-// pairs, its rate and, with a reference list, whether it is known.
+// What the answer tables show beside the confidence, each empty when it is
+// not asked for: the family name of each domain, the ranges (by domain pair
+// in the domain pairs' table, by test pair in the test pairs'), and which
+// domain pairs the reference list names.
+struct answer_extras {
+  const std::vector<std::string>& names;
+  const std::vector<double>& low;
+  const std::vector<double>& high;
+  const std::vector<char>& known;
+};
+// Every candidate domain pair by confidence, with its rank, names, observed
+// and expected pairs, twins, credit, ranges and whether it is known.
 void out_dgraded(FILE* f, const node_table& t, const pair_set& dint, const graded& g,
-                 const std::vector<char>& known);
-// Every test pair with its graded score ("NA" when a protein has no
-// domain) and its basis, as in the .scores file.
-void out_pgraded(FILE* f, const node_table& t, const pair_set& test,
-                 const std::vector<double>& score);
+                 const answer_extras& x);
+// Every test pair in its order with its confidence ("NA" when a protein has
+// no domain), whether it is predicted, its basis domain pair and names, its
+// ranges, its score and whether that comes from domain pairs.
+void out_pgraded(FILE* f, const node_table& t, const pair_set& dint, const pair_set& test,
+                 const std::vector<double>& conf, const std::vector<int>& basis,
+                 const answer_extras& x);
 
 // Whether test pair `p` cannot be scored: a protein has no domain.
 inline bool no_domain(const node_table& t, const pair& p) {

@@ -1,7 +1,8 @@
-// Fuzz target: the readers and every step after them but the solver, on
-// arbitrary bytes cut into the observed, domain and test files at the first
-// two 0xFF bytes. A byte after a third 0xFF picks the formats, the options
-// and gzip names. Whatever the input, the tables must hold together.
+// Fuzz target: the readers (the test file read as the domains' names too)
+// and every step after them but the solver, on arbitrary bytes cut into the
+// observed, domain and test files at the first two 0xFF bytes. A byte after
+// a third 0xFF picks the formats, the options and gzip names. Whatever the
+// input, the tables must hold together.
 #include <cstdint>
 
 #include "fuzz.h"
@@ -42,6 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t x = 0; x < q.member.size(); ++x)
       FUZZ_CHECK(q.member[x] < t.ndom && (x == 0 || q.member[x - 1] <= q.member[x]));
   }
+  // The test file's bytes as a table of domain names: one name a domain.
+  std::vector<std::string> names;
+  if (read_domain_names(test_file, t, names) == 0) FUZZ_CHECK(names.size() == t.dom.size());
   lp_rows rows;
   construct_dint(t, obs, dint, rows);
   // The tables of the same pairs built in memory are those read.
