@@ -63,14 +63,45 @@ int cut_folds(const options& o, const pair_set& obs, folds& f, std::mt19937_64& 
   return 0;
 }
 
-// Draws each fold's negatives, after the folds, from the same generator:
-// pairs of two different proteins of the observed pairs, each drawn
-// uniformly, neither observed nor drawn before.
-int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937_64& g) {
+// Draws each fold's negatives, after the folds, from the same generator,
+// each pair's two proteins drawn by `end` in turn: kept when the proteins
+// differ and the pair is neither observed nor drawn before. Returns 0, or 1
+// after printing why when `give_up` draws in all were rejected (0: no
+// limit). Only degree-balanced draws have a limit.
+template <class Draw>
+int fill_negatives(const options& o, folds& f, std::mt19937_64& g, uint64_t want, uint64_t give_up,
+                   Draw end) {
+  f.known.reserve(f.known.size() + want);
+  f.negatives.resize(f.members.size());
+  uint64_t draws = 0, rejected = 0;
+  for (size_t fold = 0; fold < f.members.size(); ++fold) {
+    std::vector<pair>& neg = f.negatives[fold];
+    while (neg.size() < f.members[fold].size() * o.negatives) {
+      if (++draws % 65536 == 0) check_interrupt();
+      int a = end(g), b = end(g);
+      if (a != b && f.known.try_emplace(pair_key(a, b), -1).second)
+        neg.push_back(pair{a, b});
+      else if (++rejected == give_up) {
+        std::fprintf(stderr,
+                     "'%s': the draws of %llu degree-balanced random pairs gave up after %llu "
+                     "rejected ones: ask fewer --negatives, or draw them without "
+                     "--balanced-negatives\n",
+                     o.obs_file.c_str(), static_cast<unsigned long long>(want),
+                     static_cast<unsigned long long>(rejected));
+        return 1;
+      }
+    }
+  }
+  return 0;
+}
+
+// Uniform negatives: pairs of two different proteins of the observed pairs,
+// each protein drawn uniformly.
+int draw_uniform(const options& o, const node_table& t, folds& f, std::mt19937_64& g,
+                 uint64_t want) {
   uint64_t np = static_cast<uint64_t>(t.nprot), observed = 0;
   for (const pair& p : f.pos) observed += p.i != p.j;
   uint64_t free = np * (np - 1) / 2 - observed;
-  uint64_t want = static_cast<uint64_t>(o.negatives) * f.pos.size();
   if (want > free) {
     std::fprintf(stderr,
                  "'%s': %d proteins give %llu pairs that are not observed, too few for %llu "
@@ -79,18 +110,50 @@ int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937
                  static_cast<unsigned long long>(want));
     return 1;
   }
-  f.known.reserve(f.known.size() + want);
-  f.negatives.resize(f.members.size());
-  uint64_t draws = 0;
-  for (size_t fold = 0; fold < f.members.size(); ++fold) {
-    std::vector<pair>& neg = f.negatives[fold];
-    while (neg.size() < f.members[fold].size() * o.negatives) {
-      if (++draws % 65536 == 0) check_interrupt();
-      int a = static_cast<int>(below(g, np)), b = static_cast<int>(below(g, np));
-      if (a != b && f.known.try_emplace(pair_key(a, b), -1).second) neg.push_back(pair{a, b});
-    }
+  // Every pair left is as likely as any other: no limit.
+  return fill_negatives(o, f, g, want, 0,
+                        [np](std::mt19937_64& r) { return static_cast<int>(below(r, np)); });
+}
+
+// Degree-balanced negatives: each protein drawn as a random end of a
+// uniformly drawn distinct observed pair, so in proportion to its number of
+// them, and a pair in proportion to the product of its proteins' numbers. A
+// protein's share of the negatives is then its share of the positives, and
+// a score made of the numbers of partners alone gains nothing from them:
+// what is measured is the evidence of the domains.
+int draw_balanced(const options& o, const node_table& t, folds& f, std::mt19937_64& g,
+                  uint64_t want) {
+  std::vector<int> ends;
+  std::vector<bool> drawn(static_cast<size_t>(t.nprot));
+  uint64_t observed = 0;
+  for (const pair& p : f.pos) {
+    ends.insert(ends.end(), {p.i, p.j});
+    drawn[p.i] = drawn[p.j] = true;
+    observed += p.i != p.j;
   }
-  return 0;
+  const uint64_t np = static_cast<uint64_t>(std::count(drawn.begin(), drawn.end(), true));
+  const uint64_t free = np * (np - (np > 0)) / 2 - observed;
+  if (want > free) {
+    std::fprintf(stderr,
+                 "'%s': %llu proteins give %llu pairs that are not observed, too few for %llu "
+                 "degree-balanced random pairs: ask fewer --negatives\n",
+                 o.obs_file.c_str(), static_cast<unsigned long long>(np),
+                 static_cast<unsigned long long>(free), static_cast<unsigned long long>(want));
+    return 1;
+  }
+  // Drawn by weight, the pairs left may be all but impossible to reach: the
+  // draws are bounded, well beyond what a feasible draw needs.
+  const uint64_t extra = 1000000,
+                 give_up = want > (UINT64_MAX - extra) / 1000 ? UINT64_MAX : 1000 * want + extra;
+  const uint64_t n = ends.size();
+  return fill_negatives(o, f, g, want, give_up,
+                        [&ends, n](std::mt19937_64& r) { return ends[below(r, n)]; });
+}
+
+// Draws each fold's negatives, after the folds, from the same generator.
+int draw_negatives(const options& o, const node_table& t, folds& f, std::mt19937_64& g) {
+  uint64_t want = static_cast<uint64_t>(o.negatives) * f.pos.size();
+  return o.balanced_negatives ? draw_balanced(o, t, f, g, want) : draw_uniform(o, t, f, g, want);
 }
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -195,7 +258,7 @@ int set_up(const options& o, cv_state& s) {
     c.score.reserve(total);
     if (s.cols.ranges) c.cls.reserve(total);
     if (s.cols.baselines)
-      for (std::vector<double>* v : {&c.graded, &c.credit, &c.support}) v->reserve(total);
+      for (std::vector<double>* v : {&c.graded, &c.credit, &c.support, &c.rate}) v->reserve(total);
   }
   s.summary.resize(nfrac);
   s.failed.resize(nfrac);
@@ -266,6 +329,7 @@ void append_scores(cv_state& s, size_t x, const fold_block& b, const solve_resul
     append(c.graded, r ? &r->graded : nullptr);
     append(c.credit, r ? &r->credit : nullptr);
     append(c.support, r ? &r->support : nullptr);
+    append(c.rate, r ? &r->rate : nullptr);
   }
 }
 

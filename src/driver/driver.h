@@ -27,6 +27,9 @@ struct options {
   std::string test_stem;
   int folds = 0;      // a cross-validation's folds; 0 for an ordinary run
   int negatives = 1;  // negatives per positive
+  // Negatives drawn in proportion to the product of their proteins'
+  // numbers of observed pairs, rather than uniformly.
+  bool balanced_negatives = false;
   uint64_t seed = 1;
   int jobs = 1;            // solves run at once
   bool verbose = false;    // CLP's log on standard error

@@ -31,66 +31,72 @@ constexpr const char* kSynopsis =
 constexpr const char* kSynopsisCV =
     "domlp --cross-validate K [OPTIONS] OBSERVED_PAIRS DOMAINS FRACTION[,FRACTION...]";
 
+// The options of the usage text, one or more lines each.
+constexpr const char* kOptionLines =
+    "  --solver NAME          glpsol (the default: GLPK's program, run on the LP file)\n"
+    "                         or clp (COIN-OR CLP in memory, far faster on large inputs)\n"
+    "  --jobs N               solves of a list or a cross-validation run at once\n"
+    "                         (default: the number of cores this process may use)\n"
+    "  --outdir DIR           write every derived file into DIR, an existing directory\n"
+    "  --observed-format FMT  counted (the default), plain (no count line, '#' lines\n"
+    "                         skipped) or mitab (PSI-MITAB 2.5 to 2.8)\n"
+    "  --test-format FMT      the same for TEST_PAIRS\n"
+    "  --id-db DB             mitab: name each protein by its first identifier of\n"
+    "                         database DB (such as uniprotkb)\n"
+    "  --taxid N              mitab: keep the interactions of two proteins of taxon N\n"
+    "  --domain-format FMT    counted (the default) or by-protein (a protein and its\n"
+    "                         domains a line)\n"
+    "  --domain-columns P,D   by-protein: the protein in tab-separated column P, its\n"
+    "                         domains in column D\n"
+    "  --cross-validate K     hold out each of K folds of the observed pairs in turn,\n"
+    "                         predict them with random pairs, and measure (no TEST_PAIRS)\n"
+    "  --negatives R          cross-validation: random pairs per held-out pair (default 1)\n"
+    "  --balanced-negatives   cross-validation: random pairs drawn with each protein as\n"
+    "                         often as it is in the observed pairs, not uniformly\n"
+    "  --seed S               cross-validation: seed of the folds and random pairs\n"
+    "                         (default 1)\n"
+    "  --ranges               each domain pair's lowest and highest value over all\n"
+    "                         optimal solutions, and the bounds they give each test\n"
+    "                         pair's score (.dranges, .pranges files)\n"
+    "  --known FILE           a reference list of interacting domain pairs: how many\n"
+    "                         of the inferred ones it names (.known file)\n"
+    "  --domain-names FILE    the domains' family names, from Pfam-A.clans.tsv or a\n"
+    "                         table of accession and name, in the answer tables\n"
+    "  --graded               the answer: domain pairs ranked by confidence (chance\n"
+    "                         ratio shared among twins) and test pairs by their best\n"
+    "                         domain pair's, predicted above 2 (.dgraded, .pgraded)\n"
+    "  --baselines            cross-validation: the confidence, two counts of the\n"
+    "                         evidence and the rate of 1.3.0 measured beside the score\n"
+    "  --verbose              with --solver clp, CLP's log on standard error\n"
+    "  -h, --help             this text\n"
+    "  --version              the version\n";
+
 void usage(FILE* out) {
   std::fprintf(out, "usage: %s\n       %s\n", kSynopsis, kSynopsisCV);
-  std::fprintf(
-      out,
-      "\n"
-      "Infers the domain pairs that explain the observed protein pairs (a linear\n"
-      "program) and predicts which test pairs interact.\n"
-      "\n"
-      "  OBSERVED_PAIRS  observed protein pairs: a count line, then two names a line\n"
-      "  DOMAINS         domain table: a count line, then 'domain:protein protein ...'\n"
-      "  TEST_PAIRS      protein pairs to score, in the observed-pairs format\n"
-      "  FRACTION        share of the covered observed pairs allowed to go uncovered;\n"
-      "                  a comma-separated list is solved fraction by fraction\n"
-      "\n"
-      "Options (before, between or after the arguments; '--' ends them, so that a file\n"
-      "name beginning with '-' comes after it):\n"
-      "  --solver NAME          glpsol (the default: GLPK's program, run on the LP file)\n"
-      "                         or clp (COIN-OR CLP in memory, far faster on large inputs)\n"
-      "  --jobs N               solves of a list or a cross-validation run at once\n"
-      "                         (default: the number of cores this process may use)\n"
-      "  --outdir DIR           write every derived file into DIR, an existing directory\n"
-      "  --observed-format FMT  counted (the default), plain (no count line, '#' lines\n"
-      "                         skipped) or mitab (PSI-MITAB 2.5 to 2.8)\n"
-      "  --test-format FMT      the same for TEST_PAIRS\n"
-      "  --id-db DB             mitab: name each protein by its first identifier of\n"
-      "                         database DB (such as uniprotkb)\n"
-      "  --taxid N              mitab: keep the interactions of two proteins of taxon N\n"
-      "  --domain-format FMT    counted (the default) or by-protein (a protein and its\n"
-      "                         domains a line)\n"
-      "  --domain-columns P,D   by-protein: the protein in tab-separated column P, its\n"
-      "                         domains in column D\n"
-      "  --cross-validate K     hold out each of K folds of the observed pairs in turn,\n"
-      "                         predict them with random pairs, and measure (no TEST_PAIRS)\n"
-      "  --negatives R          cross-validation: random pairs per held-out pair (default 1)\n"
-      "  --seed S               cross-validation: seed of the folds and random pairs\n"
-      "                         (default 1)\n"
-      "  --ranges               each domain pair's lowest and highest value over all\n"
-      "                         optimal solutions, and the bounds they give each test\n"
-      "                         pair's score (.dranges, .pranges files)\n"
-      "  --known FILE           a reference list of interacting domain pairs: how many\n"
-      "                         of the inferred ones it names (.known file)\n"
-      "  --domain-names FILE    the domains' family names, from Pfam-A.clans.tsv or a\n"
-      "                         table of accession and name, in the answer tables\n"
-      "  --graded               each domain pair's confidence, how many times more often\n"
-      "                         than chance the proteins able to form it interact, and\n"
-      "                         each test pair's graded score (.dgraded, .pgraded files)\n"
-      "  --baselines            cross-validation: the graded score and two counts of the\n"
-      "                         evidence scored and measured beside the score\n"
-      "  --verbose              with --solver clp, CLP's log on standard error\n"
-      "  -h, --help             this text\n"
-      "  --version              the version\n"
-      "\n"
-      "Input files whose name ends in .gz are decompressed as they are read.\n"
-      "Writes OBSERVED_PAIRS.TAG.lp (the linear program), OBSERVED_PAIRS.TAG.out\n"
-      "(glpsol's report), OBSERVED_PAIRS.TAG.dint (the inferred domain pairs),\n"
-      "TEST_PAIRS.TAG.pint (the predicted pairs) and TEST_PAIRS.TAG.scores (every\n"
-      "test pair's score), TAG being FRACTION as \"%%f\" renders it; a cross-validation\n"
-      "writes OBSERVED_PAIRS.TAG.cv (every held-out and random pair's score) and\n"
-      "OBSERVED_PAIRS.cv.tsv (recall, precision and ROC area for each fraction).\n"
-      "Exit status: 0 success, 1 failure, 2 bad command line, 128+N signal N.\n");
+  std::fprintf(out,
+               "\n"
+               "Infers the domain pairs that explain the observed protein pairs (a linear\n"
+               "program) and predicts which test pairs interact.\n"
+               "\n"
+               "  OBSERVED_PAIRS  observed protein pairs: a count line, then two names a line\n"
+               "  DOMAINS         domain table: a count line, then 'domain:protein protein ...'\n"
+               "  TEST_PAIRS      protein pairs to score, in the observed-pairs format\n"
+               "  FRACTION        share of the covered observed pairs allowed to go uncovered;\n"
+               "                  a comma-separated list is solved fraction by fraction\n"
+               "\n"
+               "Options (before, between or after the arguments; '--' ends them, so that a file\n"
+               "name beginning with '-' comes after it):\n");
+  std::fputs(kOptionLines, out);
+  std::fprintf(out,
+               "\n"
+               "Input files whose name ends in .gz are decompressed as they are read.\n"
+               "Writes OBSERVED_PAIRS.TAG.lp (the linear program), OBSERVED_PAIRS.TAG.out\n"
+               "(glpsol's report), OBSERVED_PAIRS.TAG.dint (the inferred domain pairs),\n"
+               "TEST_PAIRS.TAG.pint (the predicted pairs) and TEST_PAIRS.TAG.scores (every\n"
+               "test pair's score), TAG being FRACTION as \"%%f\" renders it; a cross-validation\n"
+               "writes OBSERVED_PAIRS.TAG.cv (every held-out and random pair's score) and\n"
+               "OBSERVED_PAIRS.cv.tsv (recall, precision and ROC area for each fraction).\n"
+               "Exit status: 0 success, 1 failure, 2 bad command line, 128+N signal N.\n");
 }
 
 // An integer option value in [lo, hi], the whole text.
@@ -214,6 +220,7 @@ enum option_id {
   opt_taxid,
   opt_cross_validate,
   opt_negatives,
+  opt_balanced_negatives,
   opt_seed,
   opt_verbose,
   opt_ranges,
@@ -236,6 +243,7 @@ const struct option kOptions[] = {
     {"taxid", required_argument, nullptr, opt_taxid},
     {"cross-validate", required_argument, nullptr, opt_cross_validate},
     {"negatives", required_argument, nullptr, opt_negatives},
+    {"balanced-negatives", no_argument, nullptr, opt_balanced_negatives},
     {"seed", required_argument, nullptr, opt_seed},
     {"verbose", no_argument, nullptr, opt_verbose},
     {"ranges", no_argument, nullptr, opt_ranges},
@@ -331,10 +339,12 @@ int take_number(int id, const char* v, options& o) {
 }
 
 // The options without a value.
-constexpr std::pair<int, bool options::*> kFlags[] = {{opt_verbose, &options::verbose},
-                                                      {opt_ranges, &options::ranges},
-                                                      {opt_graded, &options::graded},
-                                                      {opt_baselines, &options::baselines}};
+constexpr std::pair<int, bool options::*> kFlags[] = {
+    {opt_verbose, &options::verbose},
+    {opt_ranges, &options::ranges},
+    {opt_graded, &options::graded},
+    {opt_baselines, &options::baselines},
+    {opt_balanced_negatives, &options::balanced_negatives}};
 
 // One option and its value. Returns -1, or the exit status.
 int take_option(int id, const char* v, options& o) {
@@ -452,6 +462,10 @@ int check_combination(const options& o) {
   }
   if (o.baselines && o.folds == 0) {
     std::fprintf(stderr, "--baselines applies to --cross-validate only\n");
+    return 2;
+  }
+  if (o.balanced_negatives && o.folds == 0) {
+    std::fprintf(stderr, "--balanced-negatives applies to --cross-validate only\n");
     return 2;
   }
   if (o.in.protein_column > 0 && o.in.domains != domain_format::by_protein) {

@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -323,6 +324,14 @@ std::string format_f(double v) {
 
 std::string format_g(double v) {
   return format_as("%g", v);
+}
+
+void append_g(std::string& out, double v) {
+  // to_chars in general form with precision 6 is "%g" in the C locale.
+  char text[32];
+  const std::to_chars_result r =
+      std::to_chars(text, text + sizeof text, v, std::chars_format::general, 6);
+  out.append(text, r.ptr);
 }
 
 }  // namespace domlp

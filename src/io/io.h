@@ -198,5 +198,8 @@ int write_failed(const std::string& name, int err);
 std::string format_f(double v);
 // "%g" of a value, as printf renders it.
 std::string format_g(double v);
+// Appends "%g" of a value to `out`, as printf renders it, without printf's
+// parsing of a format: for files of a line per pair.
+void append_g(std::string& out, double v);
 
 }  // namespace domlp

@@ -118,6 +118,7 @@ graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint
       g.chance[d] = a.w * b.w - (ab.w * ab.w - ab.q) / 2;
     }
   }
+  g.order = graded_order(g);
   return g;
 }
 
@@ -167,7 +168,15 @@ bool above(const graded& g, size_t x, wide x_num, wide x_den, size_t y, wide y_n
 }  // namespace
 
 std::vector<size_t> graded_order(const graded& g) {
+  // The confidences as doubles settle every comparison but those of nearly
+  // equal pairs, which the exact one settles: the doubles are within a few
+  // units in the last place of the true values, far less than the margin.
+  std::vector<double> c(g.observed.size());
+  for (size_t d = 0; d < c.size(); ++d) c[d] = confidence(g, d);
+  constexpr double kMargin = 1e-9;
   return ranked(g.observed.size(), [&](size_t x, size_t y) {
+    if (c[x] > c[y] * (1 + kMargin)) return true;
+    if (c[y] > c[x] * (1 + kMargin)) return false;
     const wide tx = static_cast<wide>(g.twins[x]), ty = static_cast<wide>(g.twins[y]);
     return above(g, x, tx + 1, tx, y, ty + 1, ty);
   });
@@ -234,15 +243,18 @@ void calc_confidence_test(const node_table& t, const pair_set& dint, const grade
   // The basis is the candidate ranked first, so that a pair's basis and
   // confidence are those of its highest row in the domain pairs' table.
   std::vector<size_t> rank(dint.item.size());
-  const std::vector<size_t> order = graded_order(g);
-  for (size_t r = 0; r < order.size(); ++r) rank[order[r]] = r;
+  for (size_t r = 0; r < g.order.size(); ++r) rank[g.order[r]] = r;
   conf.assign(test.item.size(), NAN);
   basis.assign(test.item.size(), -1);
-  each_scored(t, dint, test, [&](size_t x, const std::vector<int>& cand) {
-    for (int d : cand)
-      if (basis[x] < 0 || rank[d] < rank[basis[x]]) basis[x] = d;
-    conf[x] = basis[x] < 0 ? 0.0 : confidence(g, basis[x]);
-  });
+  for (size_t x = 0; x < test.item.size(); ++x) {
+    const pair& tp = test.item[x];
+    if (no_domain(t, tp)) continue;
+    int& best = basis[x];
+    for (int da : t.prot[tp.i].member)
+      for (int db : t.prot[tp.j].member)
+        if (int k = find_pair(dint, da, db); k >= 0 && (best < 0 || rank[k] < rank[best])) best = k;
+    conf[x] = best < 0 ? 0.0 : confidence(g, best);
+  }
 }
 
 bool predicted(double conf) {
@@ -278,8 +290,9 @@ void calc_baselines(const node_table& t, const pair_set& dint, const graded& g,
 namespace {
 
 // A domain's family name, or "-" for one without.
-void put_family(FILE* f, const std::vector<std::string>& names, int dom) {
-  put_escaped(f, dom >= 0 && !names.empty() ? names[dom] : std::string("-"));
+const std::string& family(const std::vector<std::string>& names, int dom) {
+  static const std::string none = "-";
+  return dom >= 0 ? names[dom] : none;
 }
 
 const char* range_name(double low, double high) {
@@ -297,23 +310,17 @@ void out_dgraded(FILE* f, const node_table& t, const pair_set& dint, const grade
   std::fputs("\tconfidence\tobserved_pairs\texpected\ttwins\tcredit", f);
   if (ranges) std::fputs("\tclass\tlow\thigh", f);
   std::fputs(x.known.empty() ? "\n" : "\tknown\n", f);
-  size_t rank = 0;
-  for (size_t d : graded_order(g)) {
+  table_line line;
+  long long rank = 0;
+  for (size_t d : g.order) {
     const pair& dp = dint.item[d];
-    std::fprintf(f, "%zu\t", ++rank);
-    put_domains(f, t, dp);
-    if (!x.names.empty()) {
-      std::fputc('\t', f);
-      put_family(f, x.names, dp.i);
-      std::fputc('\t', f);
-      put_family(f, x.names, dp.j);
-    }
-    std::fprintf(f, "\t%g\t%lld\t%g\t%d\t%g", confidence(g, d),
-                 static_cast<long long>(g.observed[d]), expected(g, d), g.twins[d], g.credit[d]);
-    if (ranges)
-      std::fprintf(f, "\t%s\t%g\t%g", range_name(x.low[d], x.high[d]), x.low[d], x.high[d]);
-    if (!x.known.empty()) std::fputs(x.known[d] ? "\t1" : "\t0", f);
-    std::fputc('\n', f);
+    line.count(++rank).name(t.dom[dp.i].name).name(t.dom[dp.j].name);
+    if (!x.names.empty()) line.name(x.names[dp.i]).name(x.names[dp.j]);
+    line.g(confidence(g, d)).count(g.observed[d]).g(expected(g, d)).count(g.twins[d]);
+    line.g(g.credit[d]);
+    if (ranges) line.text(range_name(x.low[d], x.high[d])).g(x.low[d]).g(x.high[d]);
+    if (!x.known.empty()) line.text(x.known[d] ? "1" : "0");
+    line.put(f);
   }
 }
 
@@ -325,29 +332,25 @@ void out_pgraded(FILE* f, const node_table& t, const pair_set& dint, const pair_
   if (!x.names.empty()) std::fputs("\tname_a\tname_b", f);
   if (ranges) std::fputs("\tclass\tlow\thigh", f);
   std::fputs("\tscore\tbasis\n", f);
+  table_line line;
   for (size_t k = 0; k < test.item.size(); ++k) {
     const pair& tp = test.item[k];
-    put_names(f, t, tp);
+    line.text(t.prot[tp.i].name).text(t.prot[tp.j].name);
     if (std::isnan(conf[k]))
-      std::fputs("\tNA\tno\t", f);
+      line.text("NA").text("no");
     else
-      std::fprintf(f, "\t%g\t%s\t", conf[k], predicted(conf[k]) ? "yes" : "no");
+      line.g(conf[k]).text(predicted(conf[k]) ? "yes" : "no");
     const int d = basis[k];
-    if (d >= 0)
-      put_domains(f, t, dint.item[d]);
-    else
-      std::fputs("-\t-", f);
-    if (!x.names.empty()) {
-      std::fputc('\t', f);
-      put_family(f, x.names, d >= 0 ? dint.item[d].i : -1);
-      std::fputc('\t', f);
-      put_family(f, x.names, d >= 0 ? dint.item[d].j : -1);
-    }
+    const int da = d >= 0 ? dint.item[d].i : -1, db = d >= 0 ? dint.item[d].j : -1;
+    static const std::string none = "-";
+    line.name(d >= 0 ? t.dom[da].name : none).name(d >= 0 ? t.dom[db].name : none);
+    if (!x.names.empty()) line.name(family(x.names, da)).name(family(x.names, db));
     if (ranges)
-      std::fprintf(f, "\t%s\t%g\t%g", class_name(classify(no_domain(t, tp), x.low[k], x.high[k])),
-                   x.low[k], x.high[k]);
-    std::fprintf(f, "\t%g", tp.value);
-    std::fputs(no_domain(t, tp) ? "\tno-domain\n" : "\tdomains\n", f);
+      line.text(class_name(classify(no_domain(t, tp), x.low[k], x.high[k])))
+          .g(x.low[k])
+          .g(x.high[k]);
+    line.g(tp.value).text(no_domain(t, tp) ? "no-domain" : "domains");
+    line.put(f);
   }
 }
 

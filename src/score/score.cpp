@@ -57,16 +57,26 @@ void put_names(FILE* f, const node_table& t, const pair& p) {
   for (char c : b) putc_unlocked(c, f);
 }
 
-void put_escaped(FILE* f, const std::string& name) {
-  // Written a run of plain bytes at a time: a name is written for every
-  // domain pair, and a byte at a time was a visible share of a run.
+void append_escaped(std::string& out, const std::string& name) {
   for (size_t at = 0; at < name.size();) {
     const size_t end = std::min(name.find_first_of("\t\\", at), name.size());
-    std::fwrite(name.data() + at, 1, end - at, f);
+    out.append(name, at, end - at);
     if (end == name.size()) break;
-    std::fputs(name[end] == '\t' ? "\\t" : "\\\\", f);
+    out.append(name[end] == '\t' ? "\\t" : "\\\\");
     at = end + 1;
   }
+}
+
+void put_escaped(FILE* f, const std::string& name) {
+  // A name is written for every domain pair: most have nothing to escape
+  // and go out as they are.
+  if (name.find_first_of("\t\\") == std::string::npos) {
+    std::fwrite(name.data(), 1, name.size(), f);
+    return;
+  }
+  std::string escaped;
+  append_escaped(escaped, name);
+  std::fwrite(escaped.data(), 1, escaped.size(), f);
 }
 
 void put_domains(FILE* f, const node_table& t, const pair& dp) {
@@ -230,7 +240,7 @@ void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
     // credit and, with ranges, firm pairs first as the ranges' file ranks
     // them, and firm pairs first, then by chance ratio.
     std::vector<std::pair<std::string, std::vector<size_t>>> rankings = {
-        {"graded", graded_order(*g)}, {"support", support_order(*g)}, {"credit", credit_order(*g)}};
+        {"graded", g->order}, {"support", support_order(*g)}, {"credit", credit_order(*g)}};
     if (!low.empty()) {
       const std::vector<int> observed(g->observed.begin(), g->observed.end());
       rankings.emplace_back("firm", ranges_order(low, high, observed));
@@ -331,6 +341,7 @@ cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const cv_scores& sc) 
     s.graded_auc = roc_area(pairs, as_written(sc.graded), true);
     s.credit_auc = roc_area(pairs, as_written(sc.credit), true);
     s.support_auc = roc_area(pairs, as_written(sc.support), true);
+    s.rate_auc = roc_area(pairs, as_written(sc.rate), true);
   }
   return s;
 }
@@ -338,7 +349,7 @@ cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const cv_scores& sc) 
 void out_cv_start(FILE* f, cv_columns c) {
   std::fputs("#fold\tprotein_a\tprotein_b\tlabel\tscore\tbasis", f);
   if (c.ranges) std::fputs("\tclass", f);
-  if (c.baselines) std::fputs("\tgraded\tcredit\tsupport", f);
+  if (c.baselines) std::fputs("\tgraded\tcredit\tsupport\trate", f);
   std::fputc('\n', f);
 }
 
@@ -378,6 +389,7 @@ void out_cv(FILE* f, const node_table& t, std::span<const cv_pair> pairs, const 
       put_value(f, s.graded[from + k]);
       put_value(f, s.credit[from + k]);
       put_value(f, s.support[from + k]);
+      put_value(f, s.rate[from + k]);
     }
     std::fputc('\n', f);
   }
@@ -389,7 +401,7 @@ void out_cv_header(FILE* f, cv_columns c) {
       "evidence_predicted\tevidence_recall\tevidence_precision",
       f);
   if (c.ranges) std::fputs("\tfirm_predicted\tfirm_true_predicted\tfirm_recall\tfirm_precision", f);
-  if (c.baselines) std::fputs("\tevidence_auc\tgraded_auc\tcredit_auc\tsupport_auc", f);
+  if (c.baselines) std::fputs("\tevidence_auc\tgraded_auc\tcredit_auc\tsupport_auc\trate_auc", f);
   std::fputc('\n', f);
 }
 
@@ -420,7 +432,7 @@ void out_cv_line(FILE* f, float frac, const cv_summary& s, cv_columns c) {
     put_ratio(f, s.firm_true, s.firm_predicted);
   }
   if (c.baselines)
-    for (double auc : {s.evidence_auc, s.graded_auc, s.credit_auc, s.support_auc})
+    for (double auc : {s.evidence_auc, s.graded_auc, s.credit_auc, s.support_auc, s.rate_auc})
       put_ratio(f, auc, std::isnan(auc) ? 0.0 : 1.0);
   std::fputc('\n', f);
 }

@@ -39,13 +39,13 @@ struct cv_pair {
 
 // The scores of the pairs that a cross-validation scores, for one
 // fraction: their scores, with ranges their classes (pair_class values),
-// with baselines their graded scores and the two counts that it is measured
-// against (NaN for a pair with a domain-less protein). What is not asked
-// for is empty.
+// with baselines their confidences, the two counts and the rate score that
+// it is measured against (NaN for a pair with a domain-less protein). What
+// is not asked for is empty.
 struct cv_scores {
   std::vector<double> score;
   std::vector<char> cls;
-  std::vector<double> graded, credit, support;
+  std::vector<double> graded, credit, support, rate;
 };
 // Which columns a cross-validation's files have.
 struct cv_columns {
@@ -67,9 +67,9 @@ struct cv_summary {
   long firm_predicted = 0;
   long firm_true = 0;
   // With baselines, the ROC areas over the pairs whose proteins have
-  // domains, of the values as "%g" writes them: of the score, the graded
-  // score, the credit split and the support.
-  double evidence_auc = NAN, graded_auc = NAN, credit_auc = NAN, support_auc = NAN;
+  // domains, of the values as "%g" writes them: of the score, the
+  // confidence, the credit split, the support and the rate score.
+  double evidence_auc = NAN, graded_auc = NAN, credit_auc = NAN, support_auc = NAN, rate_auc = NAN;
 };
 cv_summary summarize_cv(const std::vector<cv_pair>& pairs, const cv_scores& s);
 
@@ -129,6 +129,7 @@ struct graded {
   std::vector<int> twins;
   int64_t rows2 = 0;  // 2 L
   std::vector<double> credit;
+  std::vector<size_t> order;  // graded_order, once for every use
 };
 graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint,
                   const lp_rows& rows);

@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       sc.graded.push_back(none ? NAN : data[k + 1] % 5 * 0.01);
       sc.credit.push_back(none ? NAN : data[k + 1] % 7 / 3.0);
       sc.support.push_back(none ? NAN : data[k + 1] / 32);
+      sc.rate.push_back(none ? NAN : data[k + 1] % 3 * 1e-7);
     }
   }
   cv_summary s = summarize_cv(pairs, sc);
@@ -77,8 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(same(s.graded_auc, evidence_auc(sc.graded)));
     FUZZ_CHECK(same(s.credit_auc, evidence_auc(sc.credit)));
     FUZZ_CHECK(same(s.support_auc, evidence_auc(sc.support)));
+    FUZZ_CHECK(same(s.rate_auc, evidence_auc(sc.rate)));
   } else {
-    FUZZ_CHECK(std::isnan(s.evidence_auc) && std::isnan(s.graded_auc));
+    FUZZ_CHECK(std::isnan(s.evidence_auc) && std::isnan(s.graded_auc) && std::isnan(s.rate_auc));
   }
 
   node_table t;
@@ -98,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     want += line;
     if (ranges) want += std::string("\t") + class_name(static_cast<pair_class>(classes[k]));
     if (baselines)
-      for (double v : {sc.graded[k], sc.credit[k], sc.support[k]}) {
+      for (double v : {sc.graded[k], sc.credit[k], sc.support[k], sc.rate[k]}) {
         std::snprintf(line, sizeof line, std::isnan(v) ? "\tNA" : "\t%g", v);
         want += line;
       }
