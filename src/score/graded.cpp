@@ -72,14 +72,14 @@ graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint
                   const lp_rows& rows) {
   graded g;
   const size_t nd = dint.item.size();
-  g.observed.assign(nd, 0);
-  for (int d : rows.term) ++g.observed[d];
-  g.twins = count_twins(rows, nd);
+  g.of.resize(nd);
+  for (int d : rows.term) ++g.of[d].observed;
+  const std::vector<int> twins = count_twins(rows, nd);
+  for (size_t d = 0; d < nd; ++d) g.of[d].twins = twins[d];
   // Each covering row's unit of credit, split equally over its domain pairs.
-  g.credit.assign(nd, 0.0);
   for (size_t r = 0; r + 1 < rows.start.size(); ++r)
     for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x)
-      g.credit[rows.term[x]] += 1.0 / static_cast<double>(rows.start[r + 1] - rows.start[r]);
+      g.of[rows.term[x]].credit += 1.0 / static_cast<double>(rows.start[r + 1] - rows.start[r]);
   // Each protein's covering rows (a row of a protein with itself counts
   // twice); the proteins of the observed pairs are the ones chance pairs.
   std::vector<int64_t> k(t.prot.size(), 0);
@@ -101,8 +101,6 @@ graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint
       }
     }
   }
-  g.chance.assign(nd, 0);
-  g.pairs.assign(nd, 0);
   for (size_t d = 0; d < nd; ++d) {
     const carriers& a = one[dint.item[d].i];
     const carriers& b = one[dint.item[d].j];
@@ -111,11 +109,11 @@ graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint
     // the domain pair: their number, and the sum of k_p k_q, which is twice
     // the number of rows times E.
     if (dint.item[d].i == dint.item[d].j) {
-      g.pairs[d] = a.n * (a.n + 1) / 2;
-      g.chance[d] = (a.w * a.w + a.q) / 2;
+      g.of[d].pairs = a.n * (a.n + 1) / 2;
+      g.of[d].chance = (a.w * a.w + a.q) / 2;
     } else {
-      g.pairs[d] = a.n * b.n - ab.n * (ab.n - 1) / 2;
-      g.chance[d] = a.w * b.w - (ab.w * ab.w - ab.q) / 2;
+      g.of[d].pairs = a.n * b.n - ab.n * (ab.n - 1) / 2;
+      g.of[d].chance = a.w * b.w - (ab.w * ab.w - ab.q) / 2;
     }
   }
   g.order = graded_order(g);
@@ -123,22 +121,22 @@ graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint
 }
 
 double chance_ratio(const graded& g, size_t d) {
-  return static_cast<double>(g.observed[d] + 1) * static_cast<double>(g.rows2) /
-         static_cast<double>(g.chance[d] + g.rows2);
+  return static_cast<double>(g.of[d].observed + 1) * static_cast<double>(g.rows2) /
+         static_cast<double>(g.of[d].chance + g.rows2);
 }
 
 double confidence(const graded& g, size_t d) {
-  const double t = g.twins[d];
+  const double t = g.of[d].twins;
   return chance_ratio(g, d) * (t + 1.0) / (2.0 * t);
 }
 
 double expected(const graded& g, size_t d) {
-  return static_cast<double>(g.chance[d]) / static_cast<double>(g.rows2);
+  return static_cast<double>(g.of[d].chance) / static_cast<double>(g.rows2);
 }
 
 double rate(const graded& g, size_t d) {
-  return static_cast<double>(g.chance[d]) * static_cast<double>(g.observed[d] + 1) /
-         (static_cast<double>(g.pairs[d]) * static_cast<double>(g.chance[d] + g.rows2));
+  return static_cast<double>(g.of[d].chance) * static_cast<double>(g.of[d].observed + 1) /
+         (static_cast<double>(g.of[d].pairs) * static_cast<double>(g.of[d].chance + g.rows2));
 }
 
 namespace {
@@ -158,46 +156,60 @@ using wide = unsigned __int128;
 // as fractions of integers (many are equal): the ratio is
 // (O + 1) 2L / (2L E + 2L), and the shares are given as num / den.
 bool above(const graded& g, size_t x, wide x_num, wide x_den, size_t y, wide y_num, wide y_den) {
-  const wide cx = static_cast<wide>(g.observed[x] + 1) * x_num *
-                  static_cast<wide>(g.chance[y] + g.rows2) * y_den;
-  const wide cy = static_cast<wide>(g.observed[y] + 1) * y_num *
-                  static_cast<wide>(g.chance[x] + g.rows2) * x_den;
-  return cx != cy ? cx > cy : g.observed[x] > g.observed[y];
+  const wide cx = static_cast<wide>(g.of[x].observed + 1) * x_num *
+                  static_cast<wide>(g.of[y].chance + g.rows2) * y_den;
+  const wide cy = static_cast<wide>(g.of[y].observed + 1) * y_num *
+                  static_cast<wide>(g.of[x].chance + g.rows2) * x_den;
+  return cx != cy ? cx > cy : g.of[x].observed > g.of[y].observed;
 }
 
 }  // namespace
 
 std::vector<size_t> graded_order(const graded& g) {
-  // The confidences as doubles settle every comparison but those of nearly
-  // equal pairs, which the exact one settles: the doubles are within a few
-  // units in the last place of the true values, far less than the margin.
-  std::vector<double> c(g.observed.size());
-  for (size_t d = 0; d < c.size(); ++d) c[d] = confidence(g, d);
+  // Sorted first by the confidences as doubles, each beside its pair so
+  // that the sort reads memory in order; then each run of nearly equal ones
+  // again, by the exact comparison. The doubles are within a few units in
+  // the last place of the true values, far less than the margin, so that
+  // pairs further apart are already in their exact order.
   constexpr double kMargin = 1e-9;
-  return ranked(g.observed.size(), [&](size_t x, size_t y) {
-    if (c[x] > c[y] * (1 + kMargin)) return true;
-    if (c[y] > c[x] * (1 + kMargin)) return false;
-    const wide tx = static_cast<wide>(g.twins[x]), ty = static_cast<wide>(g.twins[y]);
+  std::vector<std::pair<double, size_t>> c(g.of.size());
+  for (size_t d = 0; d < c.size(); ++d) c[d] = {confidence(g, d), d};
+  std::stable_sort(c.begin(), c.end(),
+                   [](const auto& x, const auto& y) { return x.first > y.first; });
+  std::vector<size_t> order(c.size());
+  for (size_t x = 0; x < c.size(); ++x) order[x] = c[x].second;
+  auto exact = [&](size_t x, size_t y) {
+    const wide tx = static_cast<wide>(g.of[x].twins), ty = static_cast<wide>(g.of[y].twins);
     return above(g, x, tx + 1, tx, y, ty + 1, ty);
-  });
+  };
+  for (size_t from = 0, to = 1; from < c.size(); from = to++) {
+    while (to < c.size() && c[to - 1].first <= c[to].first * (1 + kMargin)) ++to;
+    // Equal doubles kept the order first formed, which the exact sort keeps
+    // for exact equals.
+    if (to - from > 1) {
+      std::sort(order.begin() + from, order.begin() + to);
+      std::stable_sort(order.begin() + from, order.begin() + to, exact);
+    }
+  }
+  return order;
 }
 
 std::vector<size_t> ratio_order(const graded& g) {
-  return ranked(g.observed.size(), [&](size_t x, size_t y) { return above(g, x, 1, 1, y, 1, 1); });
+  return ranked(g.of.size(), [&](size_t x, size_t y) { return above(g, x, 1, 1, y, 1, 1); });
 }
 
 std::vector<size_t> support_order(const graded& g) {
-  return ranked(g.observed.size(),
-                [&](size_t x, size_t y) { return g.observed[x] > g.observed[y]; });
+  return ranked(g.of.size(),
+                [&](size_t x, size_t y) { return g.of[x].observed > g.of[y].observed; });
 }
 
 std::vector<size_t> credit_order(const graded& g) {
-  return ranked(g.credit.size(), [&](size_t x, size_t y) { return g.credit[x] > g.credit[y]; });
+  return ranked(g.of.size(), [&](size_t x, size_t y) { return g.of[x].credit > g.of[y].credit; });
 }
 
 std::vector<size_t> firm_ratio_order(const graded& g, const std::vector<double>& low,
                                      const std::vector<double>& high) {
-  return ranked(g.observed.size(), [&](size_t x, size_t y) {
+  return ranked(g.of.size(), [&](size_t x, size_t y) {
     const bool fx = class_of(low[x], high[x]) == range_class::firm;
     const bool fy = class_of(low[y], high[y]) == range_class::firm;
     return fx != fy ? fx : above(g, x, 1, 1, y, 1, 1);
@@ -279,8 +291,8 @@ void calc_baselines(const node_table& t, const pair_set& dint, const graded& g,
     double sum = 0.0;
     int64_t most = 0;
     for (int d : cand) {
-      sum += g.credit[d];
-      most = std::max(most, g.observed[d]);
+      sum += g.of[d].credit;
+      most = std::max(most, g.of[d].observed);
     }
     credit[x] = sum;
     support[x] = static_cast<double>(most);
@@ -316,8 +328,8 @@ void out_dgraded(FILE* f, const node_table& t, const pair_set& dint, const grade
     const pair& dp = dint.item[d];
     line.count(++rank).name(t.dom[dp.i].name).name(t.dom[dp.j].name);
     if (!x.names.empty()) line.name(x.names[dp.i]).name(x.names[dp.j]);
-    line.g(confidence(g, d)).count(g.observed[d]).g(expected(g, d)).count(g.twins[d]);
-    line.g(g.credit[d]);
+    line.g(confidence(g, d)).count(g.of[d].observed).g(expected(g, d)).count(g.of[d].twins);
+    line.g(g.of[d].credit);
     if (ranges) line.text(range_name(x.low[d], x.high[d])).g(x.low[d]).g(x.high[d]);
     if (!x.known.empty()) line.text(x.known[d] ? "1" : "0");
     line.put(f);

@@ -242,7 +242,8 @@ void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
     std::vector<std::pair<std::string, std::vector<size_t>>> rankings = {
         {"graded", g->order}, {"support", support_order(*g)}, {"credit", credit_order(*g)}};
     if (!low.empty()) {
-      const std::vector<int> observed(g->observed.begin(), g->observed.end());
+      std::vector<int> observed;
+      for (const pair_grade& x : g->of) observed.push_back(static_cast<int>(x.observed));
       rankings.emplace_back("firm", ranges_order(low, high, observed));
       rankings.emplace_back("firm_graded", firm_ratio_order(*g, low, high));
     }

@@ -124,11 +124,19 @@ void out_known(FILE* f, const pair_set& dint, const std::vector<char>& known,
 // pairs (itself included). Also the credit split that it is measured
 // against: each observed pair gives one unit of credit, split equally over
 // its domain pairs.
+struct pair_grade {
+  int64_t observed = 0;  // O
+  int64_t chance = 0;    // 2 L E
+  int64_t pairs = 0;     // N
+  double credit = 0.0;
+  int twins = 0;  // t
+};
 struct graded {
-  std::vector<int64_t> observed, chance, pairs;
-  std::vector<int> twins;
-  int64_t rows2 = 0;  // 2 L
-  std::vector<double> credit;
+  // By domain pair, its counts side by side: the tables are read in the
+  // order of the confidence, and one record a pair costs one cache miss
+  // where a column each cost five.
+  std::vector<pair_grade> of;
+  int64_t rows2 = 0;          // 2 L
   std::vector<size_t> order;  // graded_order, once for every use
 };
 graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint,
