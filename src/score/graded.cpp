@@ -194,10 +194,6 @@ std::vector<size_t> graded_order(const graded& g) {
   return order;
 }
 
-std::vector<size_t> ratio_order(const graded& g) {
-  return ranked(g.of.size(), [&](size_t x, size_t y) { return above(g, x, 1, 1, y, 1, 1); });
-}
-
 std::vector<size_t> support_order(const graded& g) {
   return ranked(g.of.size(),
                 [&](size_t x, size_t y) { return g.of[x].observed > g.of[y].observed; });

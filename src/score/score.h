@@ -149,11 +149,10 @@ double confidence(const graded& g, size_t d);
 double expected(const graded& g, size_t d);
 double rate(const graded& g, size_t d);
 // The domain pairs by confidence, largest first (compared exactly), then by
-// observed pairs; the same by chance ratio; by observed pairs alone; by
-// credit; and, given their ranges, the firm ones first, then by chance
-// ratio. Equals keep the order in which the pairs were first formed.
+// observed pairs; by observed pairs alone; by credit; and, given their
+// ranges, the firm ones first, then by chance ratio. Equals keep the order
+// in which the pairs were first formed.
 std::vector<size_t> graded_order(const graded& g);
-std::vector<size_t> ratio_order(const graded& g);
 std::vector<size_t> support_order(const graded& g);
 std::vector<size_t> credit_order(const graded& g);
 std::vector<size_t> firm_ratio_order(const graded& g, const std::vector<double>& low,
