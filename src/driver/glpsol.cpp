@@ -103,17 +103,20 @@ int run_glpsol(const std::string& lp, const std::string& report, bool quiet) {
 // The report is written under a name private to this process and renamed
 // to `report` once glpsol succeeded, so that runs sharing a directory never
 // read each other's; unless `keep`, it is read under its private name and
-// removed.
+// removed. A kept report is opened before it is renamed and read from that
+// stream: under its final name another run in the directory may remove it
+// (as an earlier run's) before this one reads it.
 int solve_glpsol(const std::string& lp, const std::string& report, pair_set& dint, bool keep) {
   output_file mine;
   if (!mine.open(report) || !mine.close()) return write_failed(report, errno);
   // Only the name is needed: glpsol makes the file. One that glpsol did not
-  // make is missing under the final name too, and the reader says so.
+  // make cannot be opened, and the reader says so.
   ::unlink(mine.temp_name().c_str());
   if (run_glpsol(lp, mine.temp_name(), !keep)) return 1;
   if (!keep) return my_parse_glp(mine.temp_name(), dint);
+  file_ptr in(std::fopen(mine.temp_name().c_str(), "r"));
   if (!mine.commit() && errno != ENOENT) return write_failed(report, errno);
-  return my_parse_glp(report, dint);
+  return read_glp_report(in.get(), report, dint);
 }
 
 int remove_stale(const std::string& report) {

@@ -80,11 +80,15 @@ int read_columns(line_reader& r, const std::string& file, pair_set& dint) {
 
 int my_parse_glp(const std::string& file, pair_set& dint) {
   file_ptr in(std::fopen(file.c_str(), "r"));
+  return read_glp_report(in.get(), file, dint);
+}
+
+int read_glp_report(FILE* in, const std::string& file, pair_set& dint) {
   if (!in) {
     std::fprintf(stderr, "parse_glp2: fopen error (%s)\n", file.c_str());
     return 1;
   }
-  line_reader r(in.get());
+  line_reader r(in);
   std::string_view line;
   for (int n = 1; n <= 5; ++n) {
     if (r.next(line)) continue;

@@ -42,6 +42,9 @@ int LP_out(const lp_rows& rows, const pair_set& obs, const pair_set& dint, const
 // Reads the solver's report and stores each x(a,b) activity, clamped to
 // [0, 1], in domain pair a,b. Returns 0, or 1 after printing why.
 int my_parse_glp(const std::string& file, pair_set& dint);
+// The same from the report open as `in` (null when it could not be opened),
+// named `file` in what it prints.
+int read_glp_report(FILE* in, const std::string& file, pair_set& dint);
 
 // Solves the linear program in memory with COIN-OR CLP and stores each
 // domain pair's value, clamped to [0, 1]; with `quiet`, without CLP's log.
