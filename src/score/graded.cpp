@@ -297,10 +297,10 @@ void calc_baselines(const node_table& t, const pair_set& dint, const graded& g,
 
 namespace {
 
-// A domain's family name, or "-" for one without.
-const std::string& family(const std::vector<std::string>& names, int dom) {
-  static const std::string none = "-";
-  return dom >= 0 ? names[dom] : none;
+// A name, or "-" where there is none.
+const std::string& or_dash(const std::string* name) {
+  static const std::string dash = "-";
+  return name ? *name : dash;
 }
 
 const char* range_name(double low, double high) {
@@ -348,11 +348,14 @@ void out_pgraded(FILE* f, const node_table& t, const pair_set& dint, const pair_
       line.text("NA").text("no");
     else
       line.g(conf[k]).text(predicted(conf[k]) ? "yes" : "no");
-    const int d = basis[k];
-    const int da = d >= 0 ? dint.item[d].i : -1, db = d >= 0 ? dint.item[d].j : -1;
-    static const std::string none = "-";
-    line.name(d >= 0 ? t.dom[da].name : none).name(d >= 0 ? t.dom[db].name : none);
-    if (!x.names.empty()) line.name(family(x.names, da)).name(family(x.names, db));
+    // The basis domain pair, and its names; "-" without one.
+    const pair* b = basis[k] >= 0 ? &dint.item[basis[k]] : nullptr;
+    line.name(or_dash(b ? &t.dom[b->i].name : nullptr));
+    line.name(or_dash(b ? &t.dom[b->j].name : nullptr));
+    if (!x.names.empty()) {
+      line.name(or_dash(b ? &x.names[b->i] : nullptr));
+      line.name(or_dash(b ? &x.names[b->j] : nullptr));
+    }
     if (ranges)
       line.text(class_name(classify(no_domain(t, tp), x.low[k], x.high[k])))
           .g(x.low[k])
