@@ -375,7 +375,6 @@ void submit_fold(const options& o, cv_state& s, job_pool& pool, int fold) {
     auto work = [&, x](solve_result& out) {
       std::optional<run_tables> own;
       run_tables& in = shared ? *shared : own.emplace(build_fold(s.full, s.obs, s.f, fold));
-      if (o.baselines) in.grade = grade_dint(in.t, in.obs, in.dint, in.rows);
       std::optional<solve_result> r =
           solve_one(o, {o.fracs[x], solver_files::temporary, where}, in);
       if (!r) return 1;

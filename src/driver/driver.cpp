@@ -137,10 +137,13 @@ int run(const options& o) {
   if (in.t.ndom == 0 && in.test.n > 0) warn_no_domains(o, in.t);
   if (!o.known_file.empty()) check_known(in.t, in.dint, in.known, o.known_file, o.dom_file);
   if (in.dint.n > 0) hint_solver(o, in.rows.obs_pos.size() + 1);
-  // The graded confidence comes from the observed pairs alone: the same
-  // for every fraction.
-  if (o.graded) in.grade = grade_dint(in.t, in.obs, in.dint, in.rows);
-  if (o.fracs.size() > 1) return solve_list(o, in);
+  if (o.fracs.size() > 1) {
+    // The graded confidence comes from the observed pairs alone: the same
+    // for every fraction, worked out once before their solves start. A
+    // single solve works it out while its program is solved.
+    if (o.graded) in.grade = grade_dint(in.t, in.obs, in.dint, in.rows);
+    return solve_list(o, in);
+  }
   if (run_fraction(o, o.fracs[0], false, in)) return 1;
   return flush_stdout();
 }

@@ -79,11 +79,28 @@ bool take(std::string_view& bytes, T* data, size_t n) {
   return true;
 }
 
+// What needs no values of the domain pairs: the graded confidence, unless
+// a list of fractions has it already, and the test pairs' measures from it.
+// It reads the tables' pairs, never their values.
+void score_from_counts(const options& o, run_tables& in, solve_result& r) {
+  if (!o.graded && !o.baselines) return;
+  if (!in.grade) in.grade = grade_dint(in.t, in.obs, in.dint, in.rows);
+  calc_confidence_test(in.t, in.dint, *in.grade, in.test, r.graded, r.basis);
+  if (o.baselines) {
+    calc_rate_test(in.t, in.dint, *in.grade, in.test, r.rate);
+    calc_baselines(in.t, in.dint, *in.grade, in.test, r.credit, r.support);
+  }
+}
+
 }  // namespace
 
 std::optional<solve_result> solve_one(const options& o, const solve_job& job, run_tables& in) {
   in.rows.bound = lp_bound(in.rows.obs_pos.size(), job.frac);
   for (pair& dp : in.dint.item) dp.value = 0.0;
+  solve_result r;
+  // On the other core while the program is written and solved; a return or
+  // an interruption meanwhile waits for it.
+  std::future<void> counted = start_aside([&] { score_from_counts(o, in, r); });
   output_file temp_lp;  // a fold's LP file, removed when the solve ends
   std::string lp;
   if (write_program(o, job, in, temp_lp, lp)) return std::nullopt;
@@ -92,7 +109,6 @@ std::optional<solve_result> solve_one(const options& o, const solve_job& job, ru
     return failed(job, "values");
   check_interrupt();
   calc_prob_test(in.t, in.dint, in.test);
-  solve_result r;
   r.optimum = optimum(in.dint);
   r.score.reserve(in.test.item.size());
   for (const pair& tp : in.test.item) r.score.push_back(tp.value);
@@ -100,13 +116,8 @@ std::optional<solve_result> solve_one(const options& o, const solve_job& job, ru
     if (find_ranges(in.rows, in.dint.item.size(), r.low, r.high)) return failed(job, "ranges");
     calc_range_test(in.t, in.dint, r.low, r.high, in.test, r.test_low, r.test_high);
   }
-  if (o.graded || o.baselines)
-    calc_confidence_test(in.t, in.dint, *in.grade, in.test, r.graded, r.basis);
-  if (o.baselines) {
-    calc_rate_test(in.t, in.dint, *in.grade, in.test, r.rate);
-    calc_baselines(in.t, in.dint, *in.grade, in.test, r.credit, r.support);
-  }
   if (!o.known_file.empty()) r.known = mark_known(in.t, in.dint, in.known);
+  counted.get();
   return r;
 }
 

@@ -6,9 +6,11 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace domlp {
@@ -138,9 +140,10 @@ class output_group {
   std::vector<output_file> files_;
 };
 
-// Writes files that belong together, each by its writer in the order given,
-// and renames them into place as output_group::commit does. Returns 0, or 1
-// after printing why.
+// Writes files that belong together, each by its writer, two at once in the
+// order given (a writer must only read what it writes out), and renames
+// them into place as output_group::commit does. Returns 0, or 1 after
+// printing why.
 int write_together(const std::vector<file_writer>& files);
 
 // SIGINT, SIGTERM and SIGHUP interrupt a run: from catch_signals() on,
@@ -185,6 +188,15 @@ class signals_held {
  private:
   sigset_t old_;
 };
+
+// Runs `work` on a thread of its own, born with the interrupting signals and
+// SIGCHLD held back, so that they always come to the threads that wait for
+// them (a wait for the solver sleeps until one comes).
+template <class Work>
+std::future<void> start_aside(Work work) {
+  signals_held held;
+  return std::async(std::launch::async, std::move(work));
+}
 
 // Removes the temporary files that output_file::open in process `pid` may
 // have made for each of `names`: for a process that was killed before it

@@ -24,7 +24,6 @@
 #include <cmath>
 #include <numeric>
 #include <string_view>
-#include <unordered_map>
 
 #include "io/io.h"
 #include "names.h"
@@ -58,7 +57,7 @@ std::vector<int> count_twins(const lp_rows& rows, size_t nd) {
     return std::string_view(reinterpret_cast<const char*>(listed.data() + at[d]),
                             (at[d + 1] - at[d]) * sizeof(int));
   };
-  std::unordered_map<std::string_view, int> group;
+  hash_map<std::string_view, int, name_hash> group;
   group.reserve(nd);
   for (size_t d = 0; d < nd; ++d) ++group[rows_of(d)];
   std::vector<int> twins(nd);
@@ -174,8 +173,10 @@ std::vector<size_t> graded_order(const graded& g) {
   constexpr double kMargin = 1e-9;
   std::vector<std::pair<double, size_t>> c(g.of.size());
   for (size_t d = 0; d < c.size(); ++d) c[d] = {confidence(g, d), d};
-  std::stable_sort(c.begin(), c.end(),
-                   [](const auto& x, const auto& y) { return x.first > y.first; });
+  // Equal doubles in the order the pairs were first formed.
+  std::sort(c.begin(), c.end(), [](const auto& x, const auto& y) {
+    return x.first != y.first ? x.first > y.first : x.second < y.second;
+  });
   std::vector<size_t> order(c.size());
   for (size_t x = 0; x < c.size(); ++x) order[x] = c[x].second;
   auto exact = [&](size_t x, size_t y) {
@@ -185,10 +186,11 @@ std::vector<size_t> graded_order(const graded& g) {
   for (size_t from = 0, to = 1; from < c.size(); from = to++) {
     while (to < c.size() && c[to - 1].first <= c[to].first * (1 + kMargin)) ++to;
     // Equal doubles kept the order first formed, which the exact sort keeps
-    // for exact equals.
+    // for exact equals. Most runs are of equal fractions, already in order.
     if (to - from > 1) {
       std::sort(order.begin() + from, order.begin() + to);
-      std::stable_sort(order.begin() + from, order.begin() + to, exact);
+      if (!std::is_sorted(order.begin() + from, order.begin() + to, exact))
+        std::stable_sort(order.begin() + from, order.begin() + to, exact);
     }
   }
   return order;
@@ -303,6 +305,9 @@ const std::string& or_dash(const std::string* name) {
   return name ? *name : dash;
 }
 
+// How many lines ahead the writers ask for their records.
+constexpr size_t kAhead = 8;
+
 const char* range_name(double low, double high) {
   static const char* const name[] = {"excluded", "tied", "firm"};
   return name[static_cast<int>(class_of(low, high))];
@@ -320,7 +325,14 @@ void out_dgraded(FILE* f, const node_table& t, const pair_set& dint, const grade
   std::fputs(x.known.empty() ? "\n" : "\tknown\n", f);
   table_line line;
   long long rank = 0;
-  for (size_t d : g.order) {
+  for (size_t r = 0; r < g.order.size(); ++r) {
+    // The pairs in the order of confidence are all over memory: asking for
+    // a later line's early lets the loads of several lines overlap.
+    if (r + kAhead < g.order.size()) {
+      __builtin_prefetch(&dint.item[g.order[r + kAhead]]);
+      __builtin_prefetch(&g.of[g.order[r + kAhead]]);
+    }
+    const size_t d = g.order[r];
     const pair& dp = dint.item[d];
     line.count(++rank).name(t.dom[dp.i].name).name(t.dom[dp.j].name);
     if (!x.names.empty()) line.name(x.names[dp.i]).name(x.names[dp.j]);
@@ -342,6 +354,12 @@ void out_pgraded(FILE* f, const node_table& t, const pair_set& dint, const pair_
   std::fputs("\tscore\tbasis\n", f);
   table_line line;
   for (size_t k = 0; k < test.item.size(); ++k) {
+    if (k + kAhead < test.item.size()) {
+      const pair& ahead = test.item[k + kAhead];
+      __builtin_prefetch(&t.prot[ahead.i]);
+      __builtin_prefetch(&t.prot[ahead.j]);
+      if (basis[k + kAhead] >= 0) __builtin_prefetch(&dint.item[basis[k + kAhead]]);
+    }
     const pair& tp = test.item[k];
     line.text(t.prot[tp.i].name).text(t.prot[tp.j].name);
     if (std::isnan(conf[k]))

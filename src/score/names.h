@@ -2,6 +2,7 @@
 // include this header.
 #pragma once
 
+#include <charconv>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -31,7 +32,10 @@ class table_line {
   table_line& text(std::string_view s) { return field().append(s), *this; }
   table_line& name(const std::string& s) { return append_escaped(field(), s), *this; }
   table_line& g(double v) { return append_g(field(), v), *this; }
-  table_line& count(long long v) { return field().append(std::to_string(v)), *this; }
+  table_line& count(long long v) {
+    char text[24];
+    return field().append(text, std::to_chars(text, text + sizeof text, v).ptr), *this;
+  }
   // Ends the line and writes it; a write error stays on the stream.
   void put(FILE* f) {
     s_ += '\n';

@@ -48,7 +48,7 @@ void put_g(FILE* f, double v) {
 
 void put_names(FILE* f, const node_table& t, const pair& p) {
   // Byte by byte into the stream's buffer, without taking the stream's lock
-  // (the files are written by one thread): with a call of fwrite or fputc
+  // (each file is written by one thread): with a call of fwrite or fputc
   // for each part, the calls cost more than the lines' bytes.
   const std::string& a = t.prot[p.i].name;
   const std::string& b = t.prot[p.j].name;
