@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -339,8 +340,16 @@ std::string format_g(double v) {
 }
 
 void append_g(std::string& out, double v) {
-  // to_chars in general form with precision 6 is "%g" in the C locale.
   char text[32];
+  // A whole number below 10^6 is its digits in "%g" ("-0" for minus zero);
+  // many values are, and the integer conversion costs far less.
+  if (std::fabs(v) < 1e6 && v == std::trunc(v)) {
+    char* end = text;
+    if (v == 0.0 && std::signbit(v)) *end++ = '-';
+    out.append(text, std::to_chars(end, text + sizeof text, static_cast<long>(v)).ptr);
+    return;
+  }
+  // to_chars in general form with precision 6 is "%g" in the C locale.
   const std::to_chars_result r =
       std::to_chars(text, text + sizeof text, v, std::chars_format::general, 6);
   out.append(text, r.ptr);

@@ -58,6 +58,11 @@ void put_names(FILE* f, const node_table& t, const pair& p) {
 }
 
 void append_escaped(std::string& out, const std::string& name) {
+  // Most names have nothing to escape: one pass says so.
+  if (std::none_of(name.begin(), name.end(), [](char c) { return c == '\t' || c == '\\'; })) {
+    out += name;
+    return;
+  }
   for (size_t at = 0; at < name.size();) {
     const size_t end = std::min(name.find_first_of("\t\\", at), name.size());
     out.append(name, at, end - at);
