@@ -293,10 +293,12 @@ int write_together(const std::vector<file_writer>& files) {
   output_group group;
   if (group.open(names)) return 1;
   // Two at a time, each file by one thread, the next file to whichever is
-  // free: the writers only read what they write out.
-  std::atomic<size_t> next{0};
+  // free: the writers only read what they write out. They go from the last
+  // to the first: a run's largest files come late in its group, and a long
+  // one started last would finish alone.
+  std::atomic<long> left{static_cast<long>(files.size())};
   auto write_next = [&] {
-    for (size_t x; (x = next++) < files.size();) files[x].write(group.stream(x));
+    for (long x; (x = --left) >= 0;) files[x].write(group.stream(x));
   };
   {
     std::future<void> other;
