@@ -57,12 +57,18 @@ std::vector<int> count_twins(const lp_rows& rows, size_t nd) {
     return std::string_view(reinterpret_cast<const char*>(listed.data() + at[d]),
                             (at[d + 1] - at[d]) * sizeof(int));
   };
+  // Each list looked up once: its group's number, and the groups' sizes.
   hash_map<std::string_view, int, name_hash> group;
   group.reserve(nd);
-  for (size_t d = 0; d < nd; ++d) ++group[rows_of(d)];
-  std::vector<int> twins(nd);
-  for (size_t d = 0; d < nd; ++d) twins[d] = group[rows_of(d)];
-  return twins;
+  std::vector<int> of(nd), size;
+  for (size_t d = 0; d < nd; ++d) {
+    auto [at, added] = group.try_emplace(rows_of(d), static_cast<int>(size.size()));
+    if (added) size.push_back(0);
+    ++size[at->second];
+    of[d] = at->second;
+  }
+  for (int& x : of) x = size[x];
+  return of;
 }
 
 }  // namespace
@@ -72,13 +78,16 @@ graded grade_dint(const node_table& t, const pair_set& obs, const pair_set& dint
   graded g;
   const size_t nd = dint.item.size();
   g.of.resize(nd);
-  for (int d : rows.term) ++g.of[d].observed;
+  // Each covering row counts for its domain pairs, and its unit of credit is
+  // split equally over them.
+  for (size_t r = 0; r + 1 < rows.start.size(); ++r)
+    for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x) {
+      pair_grade& p = g.of[rows.term[x]];
+      ++p.observed;
+      p.credit += 1.0 / static_cast<double>(rows.start[r + 1] - rows.start[r]);
+    }
   const std::vector<int> twins = count_twins(rows, nd);
   for (size_t d = 0; d < nd; ++d) g.of[d].twins = twins[d];
-  // Each covering row's unit of credit, split equally over its domain pairs.
-  for (size_t r = 0; r + 1 < rows.start.size(); ++r)
-    for (size_t x = rows.start[r]; x < rows.start[r + 1]; ++x)
-      g.of[rows.term[x]].credit += 1.0 / static_cast<double>(rows.start[r + 1] - rows.start[r]);
   // Each protein's covering rows (a row of a protein with itself counts
   // twice); the proteins of the observed pairs are the ones chance pairs.
   std::vector<int64_t> k(t.prot.size(), 0);
@@ -180,6 +189,9 @@ std::vector<size_t> graded_order(const graded& g) {
   std::vector<size_t> order(c.size());
   for (size_t x = 0; x < c.size(); ++x) order[x] = c[x].second;
   auto exact = [&](size_t x, size_t y) {
+    // Most pairs of a run have the same counts, and no product says more.
+    const pair_grade &a = g.of[x], &b = g.of[y];
+    if (a.observed == b.observed && a.chance == b.chance && a.twins == b.twins) return false;
     const wide tx = static_cast<wide>(g.of[x].twins), ty = static_cast<wide>(g.of[y].twins);
     return above(g, x, tx + 1, tx, y, ty + 1, ty);
   };
@@ -188,7 +200,8 @@ std::vector<size_t> graded_order(const graded& g) {
     // Equal doubles kept the order first formed, which the exact sort keeps
     // for exact equals. Most runs are of equal fractions, already in order.
     if (to - from > 1) {
-      std::sort(order.begin() + from, order.begin() + to);
+      if (!std::is_sorted(order.begin() + from, order.begin() + to))
+        std::sort(order.begin() + from, order.begin() + to);
       if (!std::is_sorted(order.begin() + from, order.begin() + to, exact))
         std::stable_sort(order.begin() + from, order.begin() + to, exact);
     }
