@@ -16,24 +16,44 @@ namespace domlp {
 
 namespace {
 
-// Writes the program for glpsol: an ordinary run's LP file under its
-// derived name, which it says, after removing an earlier run's report; a
-// fold's under a temporary name in `temp`, only when glpsol reads it.
-// Stores the name glpsol reads in `lp`. Returns 0, or 1 after printing why.
-int write_program(const options& o, const solve_job& job, const run_tables& in, output_file& temp,
+// Whether the LP file is written on the second thread while CLP solves the
+// program in memory: CLP never reads it.
+bool program_aside(const options& o, const solve_job& job) {
+  return o.solver == "clp" && job.files == solver_files::kept;
+}
+
+// Writes the program: an ordinary run's LP file under its derived name,
+// which it says, after removing an earlier run's report (for CLP, only
+// opens it in `file`, for write_aside); a fold's under a temporary name in
+// `file`, only when glpsol reads it. Stores the name glpsol reads in `lp`.
+// Returns 0, or 1 after printing why.
+int write_program(const options& o, const solve_job& job, const run_tables& in, output_file& file,
                   std::string& lp) {
   std::string name = derived_name(o.obs_stem, job.frac, "lp");
   if (job.files == solver_files::kept) {
     std::fprintf(stderr, "writing %s\n", name.c_str());
-    if (LP_out(in.rows, in.obs, in.dint, name)) return 1;
-    lp = name;
+    if (program_aside(o, job)) {
+      if (!file.open(name)) return write_failed(name, errno);
+    } else {
+      if (LP_out(in.rows, in.obs, in.dint, name)) return 1;
+      lp = name;
+    }
     return remove_stale(derived_name(o.obs_stem, job.frac, "out"));
   }
   if (o.solver != "glpsol" || in.dint.n == 0) return 0;
-  if (!temp.open(name)) return write_failed(name, errno);
-  write_lp(temp.stream(), in.rows, in.obs, in.dint);
-  if (!temp.close()) return write_failed(name, errno);
-  lp = temp.temp_name();
+  if (!file.open(name)) return write_failed(name, errno);
+  write_lp(file.stream(), in.rows, in.obs, in.dint);
+  if (!file.close()) return write_failed(name, errno);
+  lp = file.temp_name();
+  return 0;
+}
+
+// Writes the program into `file`, which write_program opened, and renames
+// it into place. Returns 0, or the error, which the main thread prints so
+// that the order of the messages stays the same.
+int write_aside(const run_tables& in, output_file& file) {
+  write_lp(file.stream(), in.rows, in.obs, in.dint);
+  if (!file.close() || !file.commit()) return errno;
   return 0;
 }
 
@@ -98,15 +118,28 @@ std::optional<solve_result> solve_one(const options& o, const solve_job& job, ru
   in.rows.bound = lp_bound(in.rows.obs_pos.size(), job.frac);
   for (pair& dp : in.dint.item) dp.value = 0.0;
   solve_result r;
-  // On the other core while the program is written and solved; a return or
-  // an interruption meanwhile waits for it.
-  std::future<void> counted = start_aside([&] { score_from_counts(o, in, r); });
-  output_file temp_lp;  // a fold's LP file, removed when the solve ends
+  output_file program;  // the LP file or a fold's temporary one, removed unless committed
   std::string lp;
-  if (write_program(o, job, in, temp_lp, lp)) return std::nullopt;
+  if (write_program(o, job, in, program, lp)) return std::nullopt;
+  // On the other core while the program is written and solved; a return or
+  // an interruption meanwhile waits for them. The tables are only read, but
+  // for the domain pairs' values, which only the solve sets.
+  const std::string unfinished_name = program_aside(o, job) ? program.temp_name() : "";
+  std::future<int> written;
+  if (program_aside(o, job)) written = start_aside([&] { return write_aside(in, program); });
+  std::future<void> counted = start_aside([&] { score_from_counts(o, in, r); });
   const bool quiet = job.files == solver_files::temporary;
-  if (find_values(o, in, lp, derived_name(o.obs_stem, job.frac, "out"), quiet))
-    return failed(job, "values");
+  {
+    removed_at_once unfinished(unfinished_name);
+    if (find_values(o, in, lp, derived_name(o.obs_stem, job.frac, "out"), quiet))
+      return failed(job, "values");
+  }
+  if (written.valid()) {
+    if (int err = written.get()) {
+      write_failed(program.name(), err);
+      return std::nullopt;
+    }
+  }
   check_interrupt();
   calc_prob_test(in.t, in.dint, in.test);
   r.optimum = optimum(in.dint);

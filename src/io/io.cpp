@@ -24,11 +24,14 @@ namespace {
 volatile std::sig_atomic_t caught_signal = 0;
 volatile std::sig_atomic_t exit_at_once = 0;
 volatile std::sig_atomic_t quiet_exit = 0;
+// The file that an exit at once removes first, or null.
+std::atomic<const char*> removed_on_exit{nullptr};
 
 void on_signal(int sig) {
   if (sig == SIGCHLD) return;
   caught_signal = sig;
   if (!exit_at_once) return;
+  if (const char* name = removed_on_exit.load()) ::unlink(name);
   if (!quiet_exit) say_interrupted(sig);
   _exit(128 + sig);
 }
@@ -83,6 +86,14 @@ exit_on_signal::exit_on_signal() {
 
 exit_on_signal::~exit_on_signal() {
   exit_at_once = 0;
+}
+
+removed_at_once::removed_at_once(std::string name) : name_(std::move(name)) {
+  if (!name_.empty()) removed_on_exit = name_.c_str();
+}
+
+removed_at_once::~removed_at_once() {
+  removed_on_exit = nullptr;
 }
 
 signals_held::signals_held() {

@@ -174,6 +174,21 @@ class exit_on_signal {
   exit_on_signal& operator=(const exit_on_signal&) = delete;
 };
 
+// While it lives, an interruption that ends the process at once (see
+// exit_on_signal) first removes the file `name`: the temporary file of an
+// output that another thread is writing meanwhile, which that thread then
+// has no time to remove.
+class removed_at_once {
+ public:
+  explicit removed_at_once(std::string name);
+  ~removed_at_once();
+  removed_at_once(const removed_at_once&) = delete;
+  removed_at_once& operator=(const removed_at_once&) = delete;
+
+ private:
+  std::string name_;
+};
+
 // Holds the interrupting signals and SIGCHLD back while it lives, so that a
 // group of renames is done whole or not at all, and a wait for a child can
 // let them in only while it waits.
@@ -193,7 +208,7 @@ class signals_held {
 // SIGCHLD held back, so that they always come to the threads that wait for
 // them (a wait for the solver sleeps until one comes).
 template <class Work>
-std::future<void> start_aside(Work work) {
+auto start_aside(Work work) {
   signals_held held;
   return std::async(std::launch::async, std::move(work));
 }
