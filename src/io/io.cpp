@@ -251,12 +251,19 @@ bool output_file::close() {
   errno = 0;
   bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
   int e = errno;
+  // A write that failed long before left no reason behind: a byte written
+  // at the end of the file, which is removed, finds it again (a full disk,
+  // the file size limit).
+  if (!ok && e == 0) {
+    const int fd = fileno(f_);
+    const off_t end = lseek(fd, 0, SEEK_END);
+    if (end >= 0 && pwrite(fd, "", 1, end) < 0) e = errno;
+  }
   if (std::fclose(f_) != 0 && ok) {
     ok = false;
     e = errno;
   }
   f_ = nullptr;
-  // A write that failed long before may have left no reason behind.
   if (!ok) errno = e ? e : EIO;
   return ok;
 }
