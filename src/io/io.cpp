@@ -36,6 +36,19 @@ void on_signal(int sig) {
   _exit(128 + sig);
 }
 
+// A closed pipe on an output ends the run as it ends any program that was
+// not told to ignore it, but first removes the file that an exit at once
+// would remove: CLP's log may meet a closed pipe while the LP file is being
+// written beside it.
+void on_broken_pipe(int sig) {
+  if (const char* name = removed_on_exit.load()) ::unlink(name);
+  struct sigaction sa = {};
+  sa.sa_handler = SIG_DFL;
+  sigemptyset(&sa.sa_mask);
+  sigaction(sig, &sa, nullptr);
+  raise(sig);
+}
+
 sigset_t interrupting_signals() {
   sigset_t set;
   sigemptyset(&set);
@@ -52,6 +65,13 @@ void catch_signals() {
   // No SA_RESTART: a read of a pipe returns at once. SIGCHLD is caught only
   // so that a wait for the solver wakes when it ends.
   for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGCHLD}) sigaction(sig, &sa, nullptr);
+  struct sigaction pipe = {};
+  if (sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL) {
+    pipe.sa_handler = on_broken_pipe;
+    sigemptyset(&pipe.sa_mask);
+    pipe.sa_flags = 0;
+    sigaction(SIGPIPE, &pipe, nullptr);
+  }
 }
 
 int interrupted() {
