@@ -121,9 +121,10 @@ std::optional<solve_result> solve_one(const options& o, const solve_job& job, ru
   output_file program;  // the LP file or a fold's temporary one, removed unless committed
   std::string lp;
   if (write_program(o, job, in, program, lp)) return std::nullopt;
-  // On the other core while the program is written and solved; a return or
-  // an interruption meanwhile waits for them. The tables are only read, but
-  // for the domain pairs' values, which only the solve sets.
+  // On other threads while the program is solved: with CLP the LP file,
+  // and what needs no values; a return or an interruption meanwhile waits
+  // for them. The tables are only read, but for the domain pairs' values,
+  // which only the solve sets.
   const std::string unfinished_name = program_aside(o, job) ? program.temp_name() : "";
   std::future<int> written;
   if (program_aside(o, job)) written = start_aside([&] { return write_aside(in, program); });

@@ -175,9 +175,9 @@ class exit_on_signal {
 };
 
 // While it lives, an interruption that ends the process at once (see
-// exit_on_signal) first removes the file `name`: the temporary file of an
-// output that another thread is writing meanwhile, which that thread then
-// has no time to remove.
+// exit_on_signal) or a closed pipe first removes the file `name`: the
+// temporary file of an output that another thread is writing meanwhile,
+// which that thread then has no time to remove.
 class removed_at_once {
  public:
   explicit removed_at_once(std::string name);
