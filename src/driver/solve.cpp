@@ -22,20 +22,28 @@ bool program_aside(const options& o, const solve_job& job) {
   return o.solver == "clp" && job.files == solver_files::kept;
 }
 
+// Writes the program into `file`, open under its temporary name, and
+// renames it into place. Returns 0, or the error: on the second thread, the
+// main thread prints it, so that the order of the messages stays the same.
+int finish_program(const run_tables& in, output_file& file) {
+  write_lp(file.stream(), in.rows, in.obs, in.dint);
+  if (!file.close() || !file.commit()) return errno;
+  return 0;
+}
+
 // Writes the program: an ordinary run's LP file under its derived name,
 // which it says, after removing an earlier run's report (for CLP, only
-// opens it in `file`, for write_aside); a fold's under a temporary name in
-// `file`, only when glpsol reads it. Stores the name glpsol reads in `lp`.
-// Returns 0, or 1 after printing why.
+// opens it in `file`, for finish_program on the second thread); a fold's
+// under a temporary name in `file`, only when glpsol reads it. Stores the
+// name glpsol reads in `lp`. Returns 0, or 1 after printing why.
 int write_program(const options& o, const solve_job& job, const run_tables& in, output_file& file,
                   std::string& lp) {
   std::string name = derived_name(o.obs_stem, job.frac, "lp");
   if (job.files == solver_files::kept) {
     std::fprintf(stderr, "writing %s\n", name.c_str());
-    if (program_aside(o, job)) {
-      if (!file.open(name)) return write_failed(name, errno);
-    } else {
-      if (LP_out(in.rows, in.obs, in.dint, name)) return 1;
+    if (!file.open(name)) return write_failed(name, errno);
+    if (!program_aside(o, job)) {
+      if (int err = finish_program(in, file)) return write_failed(name, err);
       lp = name;
     }
     return remove_stale(derived_name(o.obs_stem, job.frac, "out"));
@@ -45,15 +53,6 @@ int write_program(const options& o, const solve_job& job, const run_tables& in, 
   write_lp(file.stream(), in.rows, in.obs, in.dint);
   if (!file.close()) return write_failed(name, errno);
   lp = file.temp_name();
-  return 0;
-}
-
-// Writes the program into `file`, which write_program opened, and renames
-// it into place. Returns 0, or the error, which the main thread prints so
-// that the order of the messages stays the same.
-int write_aside(const run_tables& in, output_file& file) {
-  write_lp(file.stream(), in.rows, in.obs, in.dint);
-  if (!file.close() || !file.commit()) return errno;
   return 0;
 }
 
@@ -125,9 +124,10 @@ std::optional<solve_result> solve_one(const options& o, const solve_job& job, ru
   // and what needs no values; a return or an interruption meanwhile waits
   // for them. The tables are only read, but for the domain pairs' values,
   // which only the solve sets.
-  const std::string unfinished_name = program_aside(o, job) ? program.temp_name() : "";
+  const bool aside = program_aside(o, job);
+  const std::string unfinished_name = aside ? program.temp_name() : "";
   std::future<int> written;
-  if (program_aside(o, job)) written = start_aside([&] { return write_aside(in, program); });
+  if (aside) written = start_aside([&] { return finish_program(in, program); });
   std::future<void> counted = start_aside([&] { score_from_counts(o, in, r); });
   const bool quiet = job.files == solver_files::temporary;
   {
@@ -135,7 +135,7 @@ std::optional<solve_result> solve_one(const options& o, const solve_job& job, ru
     if (find_values(o, in, lp, derived_name(o.obs_stem, job.frac, "out"), quiet))
       return failed(job, "values");
   }
-  if (written.valid()) {
+  if (aside) {
     if (int err = written.get()) {
       write_failed(program.name(), err);
       return std::nullopt;

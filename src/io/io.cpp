@@ -27,11 +27,15 @@ volatile std::sig_atomic_t quiet_exit = 0;
 // The file that an exit at once removes first, or null.
 std::atomic<const char*> removed_on_exit{nullptr};
 
+void remove_unfinished() {
+  if (const char* name = removed_on_exit.load()) ::unlink(name);
+}
+
 void on_signal(int sig) {
   if (sig == SIGCHLD) return;
   caught_signal = sig;
   if (!exit_at_once) return;
-  if (const char* name = removed_on_exit.load()) ::unlink(name);
+  remove_unfinished();
   if (!quiet_exit) say_interrupted(sig);
   _exit(128 + sig);
 }
@@ -41,7 +45,7 @@ void on_signal(int sig) {
 // would remove: CLP's log may meet a closed pipe while the LP file is being
 // written beside it.
 void on_broken_pipe(int sig) {
-  if (const char* name = removed_on_exit.load()) ::unlink(name);
+  remove_unfinished();
   struct sigaction sa = {};
   sa.sa_handler = SIG_DFL;
   sigemptyset(&sa.sa_mask);
